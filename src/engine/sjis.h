@@ -1,0 +1,15 @@
+// Shift-JIS (code page 932) byte classes. Script bytes are never converted;
+// this is only for code that must step over a double-byte character whole.
+#pragma once
+
+#include <cstdint>
+
+namespace ks {
+
+// A lead byte takes the byte after it into the same character. Half-width
+// katakana (0xA1-0xDF) are single bytes.
+constexpr bool IsSjisLeadByte(uint8_t b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+}  // namespace ks

@@ -1,0 +1,23 @@
+// Reading and replacing whole files, with a reason a user can act on.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ks {
+
+// Reads the whole file at `path` into `bytes`. Returns false with a reason
+// ("cannot read PATH: ...") when it cannot be opened or read, or when it is
+// larger than `maxBytes`; `bytes` is then left as it was.
+bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>* bytes,
+                   std::string* error);
+
+// Replaces the file at `path` with `bytes` so that a failure at any point
+// leaves the old file whole: the bytes go to a temporary file in the same
+// folder, are flushed to disk, and the temporary is renamed over `path`.
+// Never creates the folder. Returns false with a reason on failure.
+bool ReplaceFile(const std::string& path, const uint8_t* bytes, size_t size, std::string* error);
+
+}  // namespace ks

@@ -1,0 +1,35 @@
+#include "present/background.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/file_io.h"
+#include "platform/story_path.h"
+
+namespace ks {
+
+void BlitImage(Surface& target, const Image& image) {
+  const int width = std::min(image.width, target.width);
+  const int height = std::min(image.height, target.height);
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(target.Row(y), image.pixels.data() + size_t(y) * size_t(image.width),
+                size_t(width) * sizeof(uint32_t));
+  }
+}
+
+bool LoadBackground(EngineState& state, Surface& target, const char* fileName, std::string* error) {
+  std::vector<uint8_t> bytes;
+  const std::string path = StoryPath(state.storyRoot, fileName);
+  if (!ReadWholeFile(path, kMaxBitmapFileBytes, &bytes, error)) return false;
+  Image image;
+  std::string why;
+  if (!DecodeBmp(bytes.data(), bytes.size(), &image, &why)) {
+    if (error) *error = "cannot load the picture " + path + ": " + why;
+    return false;
+  }
+  BlitImage(target, image);
+  return true;
+}
+
+}  // namespace ks

@@ -1,0 +1,23 @@
+// Putting a picture file onto a surface.
+#pragma once
+
+#include <string>
+
+#include "engine/engine_state.h"
+#include "present/bmp_decode.h"
+#include "present/surface.h"
+
+namespace ks {
+
+// Copies `image` unscaled to (0, 0) of `target`, cut at the target's edges;
+// pixels outside the image keep what they were.
+void BlitImage(Surface& target, const Image& image);
+
+// Loads the bitmap file `fileName` from the story folder onto `target` at
+// (0, 0), unscaled and cut at the edges. A file that does not load leaves
+// the surface as it was and returns false with the reason; the script's "@G"
+// ignores it.
+bool LoadBackground(EngineState& state, Surface& target, const char* fileName,
+                    std::string* error = nullptr);
+
+}  // namespace ks

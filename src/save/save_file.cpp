@@ -1,0 +1,84 @@
+#include "save/save_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/file_io.h"
+#include "platform/story_path.h"
+#include "present/background.h"
+#include "sound/sound.h"
+
+namespace ks {
+namespace {
+
+void PutU32(uint8_t (&out)[4], uint32_t v) {
+  for (int i = 0; i < 4; ++i) out[i] = uint8_t(v >> (8 * i));
+}
+
+uint32_t GetU32(const uint8_t (&in)[4]) {
+  return uint32_t(in[0]) | (uint32_t(in[1]) << 8) | (uint32_t(in[2]) << 16) | (uint32_t(in[3]) << 24);
+}
+
+template <size_t N>
+bool HasNul(const char (&field)[N]) {
+  return std::memchr(field, '\0', N) != nullptr;
+}
+
+}  // namespace
+
+SaveRecord MakeSaveRecord(const EngineState& state) {
+  SaveRecord record;
+  std::memcpy(record.backgroundFile, state.backgroundFile, sizeof record.backgroundFile);
+  std::memcpy(record.bgmFile, state.bgmFile, sizeof record.bgmFile);
+  PutU32(record.pageLength, state.pageLength);
+  PutU32(record.scriptPos, state.scriptPos);
+  std::memcpy(record.pageText, state.pageText, sizeof record.pageText);
+  return record;
+}
+
+bool SaveGame(EngineState& state, std::string* error) {
+  const SaveRecord record = MakeSaveRecord(state);
+  return ReplaceFile(StoryPath(state.storyRoot, kSaveFileName), reinterpret_cast<const uint8_t*>(&record),
+                     sizeof record, error);
+}
+
+bool LoadGame(EngineState& state, std::string* error) {
+  const std::string path = StoryPath(state.storyRoot, kSaveFileName);
+  SaveRecord record;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    if (error) *error = "cannot load " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  // Bytes past the record are not ours and are ignored.
+  const size_t got = std::fread(&record, 1, sizeof record, file);
+  std::fclose(file);
+  if (got != sizeof record) {
+    if (error) *error = "cannot load " + path + ": it is not a save file (" + std::to_string(got) + " bytes)";
+    return false;
+  }
+
+  // Names are passed to file calls and the page to the text drawing: each
+  // must end inside its field, and the cursor inside the script.
+  if (!HasNul(record.backgroundFile)) record.backgroundFile[kBackgroundNameBytes - 1] = '\0';
+  if (!HasNul(record.bgmFile)) record.bgmFile[kBgmNameBytes - 1] = '\0';
+  uint32_t pageLength = GetU32(record.pageLength);
+  if (pageLength > kMaxPageLength) pageLength = kMaxPageLength;
+  if (!HasNul(record.pageText)) record.pageText[pageLength] = '\0';
+  uint32_t scriptPos = GetU32(record.scriptPos);
+  if (scriptPos > state.scriptSize) scriptPos = state.scriptSize;
+
+  std::memcpy(state.backgroundFile, record.backgroundFile, sizeof state.backgroundFile);
+  std::memcpy(state.bgmFile, record.bgmFile, sizeof state.bgmFile);
+  state.pageLength = pageLength;
+  state.scriptPos = scriptPos;
+  std::memcpy(state.pageText, record.pageText, sizeof state.pageText);
+
+  LoadBackground(state, state.backgroundSurface, state.backgroundFile);
+  PlayBgm(state, state.bgmFile);
+  state.cursor = 0;
+  return true;
+}
+
+}  // namespace ks

@@ -1,0 +1,177 @@
+// The interpreter reads the script a byte at a time. A comma produces nothing;
+// any byte but "@" goes into the page as it is (carriage returns and both
+// bytes of a double-byte character included); "@" and an upper-case letter
+// with a command run that command. After "@" and any other byte, the "@"
+// goes into the page and that byte is handled next on its own, so "@B" shows
+// as "@B" and "@@E" shows one "@" and ends the page. Bytes are not read as
+// characters: the second byte of a full-width space (81 40) is an "@" too.
+//
+// A run can only repeat itself through "@J", and between stopping points it
+// depends on nothing but its position, so a run that examines more bytes
+// than the script holds is going round a loop that will never stop. Such a
+// run ends as if the script had ended, keeping the page it has built.
+#include "script/interpreter.h"
+
+#include "engine/text_field.h"
+#include "present/background.h"
+#include "save/save_file.h"
+#include "script/script_file.h"
+#include "sound/sound.h"
+
+namespace ks {
+namespace {
+
+// Adds one byte to the page; bytes past the 999th are dropped, so the
+// terminator always fits.
+void PutPageByte(EngineState& state, char b) {
+  if (state.pageLength < kMaxPageLength) state.pageText[state.pageLength++] = b;
+}
+
+void TerminatePage(EngineState& state) {
+  if (state.pageLength > kMaxPageLength) state.pageLength = kMaxPageLength;
+  state.pageText[state.pageLength] = '\0';
+}
+
+// "@C": text, label number, text, label number ..., up to a closing "@".
+// Entries go from index `uiMode` upwards; a sixth choice is read but not kept.
+void ReadChoiceList(EngineState& state) {
+  const uint8_t* buf = state.scriptBuffer.data();
+  while (state.scriptPos < state.scriptSize) {
+    const bool kept = state.uiMode >= 0 && state.uiMode < kMaxChoices;
+    char text[kChoiceTextBytes];
+    ReadField(state, kept ? state.choiceTexts[state.uiMode] : text, kChoiceTextBytes);
+    char number[kNumberFieldBytes];
+    ReadField(state, number, sizeof number);
+    if (kept) state.choiceTargets[state.uiMode++] = AtolRule(number);
+    if (state.scriptPos < state.scriptSize && buf[state.scriptPos] == '@') {
+      ++state.scriptPos;
+      break;
+    }
+  }
+  state.cursor = 0;
+}
+
+}  // namespace
+
+void RunScript(EngineState& state) {
+  const uint8_t* buf = state.scriptBuffer.data();
+  uint64_t budget = uint64_t{2} * state.scriptSize + 64;
+  uint32_t& pos = state.scriptPos;
+  while (pos < state.scriptSize) {
+    if (budget-- == 0) {
+      pos = state.scriptSize;
+      break;
+    }
+    const uint8_t b = buf[pos];
+    if (b == ',') {
+      ++pos;
+      continue;
+    }
+    if (b != '@') {
+      PutPageByte(state, char(b));
+      ++pos;
+      continue;
+    }
+    ++pos;  // onto the command letter
+    const uint8_t letter = pos < state.scriptSize ? buf[pos] : 0;
+    char name[kFileFieldBytes];
+    char number[kNumberFieldBytes];
+    switch (letter) {
+      case 'A':
+        ++pos;
+        ReadField(state, name, sizeof name);
+        PlayLoopSe(state, name);
+        break;
+      case 'C':
+        ++pos;
+        ReadChoiceList(state);
+        return;
+      case 'D':
+        StopBgm(state);
+        ++pos;
+        break;
+      case 'E':
+        TerminatePage(state);
+        ++pos;
+        return;
+      case 'F':
+        ++pos;
+        state.fadeActive = 1;
+        TerminatePage(state);
+        return;
+      case 'G':
+        ++pos;
+        ReadField(state, name, sizeof name);
+        LoadBackground(state, state.backgroundSurface, name);
+        CopyName(state.backgroundFile, name);  // kept even when the picture did not load
+        break;
+      case 'H':
+        state.choiceX = kHighChoiceX;
+        state.choiceY = kHighChoiceY;
+        ++pos;
+        break;
+      case 'J':
+        ++pos;
+        ReadField(state, number, sizeof number);
+        pos = LabelPosition(state, AtolRule(number));
+        break;
+      case 'K':
+        // A load puts the cursor at the saved place. One that fails leaves
+        // everything as it was and stops just past the command.
+        if (!LoadGame(state, nullptr)) ++pos;
+        return;
+      case 'M':
+        ++pos;
+        ReadField(state, name, sizeof name);
+        PlayBgm(state, name);
+        CopyName(state.bgmFile, name);
+        break;
+      case 'N':
+        PutPageByte(state, '\n');
+        ++pos;
+        break;
+      case 'P':
+        PlayPageSound(state);
+        ++pos;
+        break;
+      case 'R':
+        state.pageLength = 0;  // the old bytes stay until overwritten
+        ++pos;
+        break;
+      case 'S':  // a label met at run time: step over its number
+        do {
+          ++pos;
+        } while (pos < state.scriptSize && buf[pos] != ',');
+        if (pos < state.scriptSize) ++pos;
+        break;
+      case 'T':
+        state.titleNotice = 1;
+        ++pos;
+        break;
+      case 'U':
+        state.choiceX = kLowChoiceX;
+        state.choiceY = kLowChoiceY;
+        ++pos;
+        break;
+      case 'W':
+        ++pos;
+        ReadField(state, name, sizeof name);
+        PlayOneShotSe(state, name);
+        break;
+      case 'Y':
+        StopLoopSe(state);
+        ++pos;
+        break;
+      case 'Z':
+        state.quitRequested = 1;
+        ++pos;
+        break;
+      default:  // not a command: the "@" is text and the byte is read next
+        PutPageByte(state, '@');
+        break;
+    }
+  }
+  TerminatePage(state);
+}
+
+}  // namespace ks

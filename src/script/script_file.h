@@ -1,0 +1,39 @@
+// The story script: read whole, line feeds turned into commas, labels indexed,
+// and fields read at the cursor.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "engine/engine_state.h"
+
+namespace ks {
+
+// The script's name inside the story folder.
+inline constexpr const char* kScriptFileName = "DATA\\Script.txt";
+
+// Reads DATA/Script.txt into `scriptBuffer` (exactly the file's bytes) and
+// turns every line feed into a comma; carriage returns stay. Returns false and
+// a reason when the file is missing, unreadable or 4 GiB or more.
+bool LoadScript(EngineState& state, std::string* error);
+
+// Fills `labelTable` from the buffer and leaves `scriptPos` at 0.
+void BuildLabelIndex(EngineState& state);
+
+// Copies the field at `scriptPos` (the bytes up to the next comma) into
+// `dest`, NUL-terminated, and leaves `scriptPos` after that comma. Bytes that
+// do not fit in `destSize` - 1 are skipped; a field that meets the end of the
+// buffer ends there, with `scriptPos` at the end.
+void ReadField(EngineState& state, char* dest, size_t destSize);
+
+// The C library's atol rule on a NUL-terminated field: leading white space,
+// an optional sign, decimal digits; 0 without digits. Saturates at the 32-bit
+// range, as atol does with a 32-bit long.
+int32_t AtolRule(const char* text);
+
+// The script position of label `number`: its table entry, or 0 (the start of
+// the script) for a number outside 0 to 99.
+uint32_t LabelPosition(const EngineState& state, int32_t number);
+
+}  // namespace ks
