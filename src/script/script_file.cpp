@@ -24,12 +24,16 @@ bool LoadScript(EngineState& state, std::string* error) {
   if (!ReadWholeFile(StoryPath(state.storyRoot, kScriptFileName), maxBytes, &bytes, error)) {
     return false;
   }
+  SetScript(state, std::move(bytes));
+  return true;
+}
+
+void SetScript(EngineState& state, std::vector<uint8_t> bytes) {
   for (uint8_t& b : bytes) {
     if (b == '\n') b = ',';
   }
   state.scriptBuffer = std::move(bytes);
   state.scriptSize = static_cast<uint32_t>(state.scriptBuffer.size());
-  return true;
 }
 
 void ReadField(EngineState& state, char* dest, size_t destSize) {

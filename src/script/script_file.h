@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/engine_state.h"
 
@@ -17,6 +18,10 @@ inline constexpr const char* kScriptFileName = "DATA\\Script.txt";
 // turns every line feed into a comma; carriage returns stay. Returns false and
 // a reason when the file is missing, unreadable or 4 GiB or more.
 bool LoadScript(EngineState& state, std::string* error);
+
+// Makes `bytes` the script, turning line feeds into commas. Shorter than
+// 4 GiB.
+void SetScript(EngineState& state, std::vector<uint8_t> bytes);
 
 // Fills `labelTable` from the buffer and leaves `scriptPos` at 0.
 void BuildLabelIndex(EngineState& state);

@@ -1,0 +1,46 @@
+# Shared by scripts/test and scripts/demo: the Debian packages the project
+# needs, installed only when missing, and the build itself.
+
+# Building the player and its tools.
+KS_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev
+  libfreetype-dev libfontconfig-dev libpng-dev fonts-ipafont-gothic)
+# Running the tests: GoogleTest, Google Benchmark, clang for the sanitizer and
+# fuzz build, and an X server and key presses for the end-to-end tests.
+KS_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps
+  imagemagick)
+
+ks_missing_packages() {
+  local pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null | grep -q '^install ok installed$' || echo "$pkg"
+  done
+}
+
+# Installs the packages given that are not installed yet (apt-get update first,
+# and only when something is missing).
+ks_install_packages() {
+  local missing
+  missing=$(ks_missing_packages "$@")
+  [ -z "$missing" ] && return 0
+  echo "Installing: $(echo $missing)"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null; then
+      sudo="sudo"
+    else
+      echo "error: these Debian packages are missing and installing them needs root: $(echo $missing)" >&2
+      return 1
+    fi
+  fi
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  # shellcheck disable=SC2086
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+}
+
+# Configures and builds into the folder $1 with any further CMake arguments.
+ks_build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" -j "$(nproc)"
+}
