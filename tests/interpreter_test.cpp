@@ -218,3 +218,21 @@ TEST_F(Interpreter, LoadStopsAtTheSavedPlaceOrJustPastTheCommandOnFailure) {
 
 }  // namespace
 }  // namespace ks
+
+namespace ks {
+namespace {
+
+TEST(EngineState, FreshRecordIsZeroButTheChoicePosition) {
+  const EngineState s;
+  EXPECT_EQ(s.uiMode, 0);
+  EXPECT_EQ(s.cursor, 0);
+  EXPECT_EQ(s.choiceX, 265);
+  EXPECT_EQ(s.choiceY, 320);
+  EXPECT_EQ(s.fadeActive + s.quitRequested + s.titleNotice + s.savedNotice + s.loadedNotice + s.enterLatch, 0u);
+  for (uint32_t entry : s.labelTable) EXPECT_EQ(entry, 0u);
+  EXPECT_EQ(s.primarySurface.pixels.size(), 640u * 480u);
+  EXPECT_EQ(s.backgroundSurface.pixels.size(), 640u * 480u);
+}
+
+}  // namespace
+}  // namespace ks
