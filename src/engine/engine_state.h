@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,7 @@ struct SoundChannel {
   uint32_t playing = 0;
 };
 
-struct Font;  // present/font.h
+class Font;  // present/font.h
 
 struct EngineState {
   // Script: the file's bytes (line feeds turned into commas), never changed
@@ -82,6 +83,11 @@ struct EngineState {
   SoundChannel oneShotSeChannel{AudioChannel::kOneShotEffect};
   uint32_t pageSoundOpen = 0;
   DeviceId pageSoundDevice = kNoDevice;
+
+  // The fonts: the menu's (rows and choices) and the page's (page text and
+  // notices). Without them no text is drawn.
+  std::shared_ptr<Font> menuFont;
+  std::shared_ptr<Font> pageFont;
 
   // Platform: the story folder every script-named file is found in, and the
   // audio device (none: the channels keep their flags and stay silent).

@@ -1,0 +1,182 @@
+// kamishibai-replay: plays a story headless and deterministically, for tests
+// and for authors who want pictures of their story. Start-up and the main
+// loop are the player's own; only the platform is simulated.
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/engine_state.h"
+#include "engine/main_loop.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/headless/png.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kamishibai-replay [-C DIR] [--input TOKENS] [--shot N=FILE.png]... [--state FILE.json]\n"
+    "  -C DIR          the story folder, holding DATA/ (default: the working directory)\n"
+    "  --input TOKENS  keys for each processed frame: . (none), or any of E S U D held,\n"
+    "                  X (Escape before the frame); TOKEN*N repeats a token\n"
+    "  --shot N=FILE   the visible picture after N processed frames, as PNG (N=0: after start-up)\n"
+    "  --state FILE    the engine's state after the run, as JSON\n";
+
+struct Options {
+  std::string folder = ".";
+  std::vector<ks::FrameKeys> frames;
+  std::multimap<uint64_t, std::string> shots;
+  std::string stateFile;
+};
+
+int UsageError(const std::string& why) {
+  std::fprintf(stderr, "kamishibai-replay: %s\n%s", why.c_str(), kUsage);
+  return 2;
+}
+
+// Returns 0 when the options are good, or the exit status.
+int ParseOptions(int argc, char** argv, Options* options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
+    if (i + 1 >= argc) return UsageError(arg == "-C" || arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unknown argument " + arg);
+    const std::string value = argv[++i];
+    if (arg == "-C") {
+      options->folder = value;
+    } else if (arg == "--input") {
+      std::string error;
+      if (!ks::ParseKeyTokens(value, &options->frames, &error)) return UsageError(error);
+    } else if (arg == "--shot") {
+      const size_t eq = value.find('=');
+      const std::string n = value.substr(0, eq);
+      if (eq == std::string::npos || n.empty() || n.size() > 12 || n.find_first_not_of("0123456789") != std::string::npos ||
+          eq + 1 == value.size()) {
+        return UsageError("--shot takes N=FILE.png, not " + value);
+      }
+      options->shots.emplace(std::stoull(n), value.substr(eq + 1));
+    } else if (arg == "--state") {
+      options->stateFile = value;
+    } else {
+      return UsageError("unknown argument " + arg);
+    }
+  }
+  return 0;
+}
+
+std::string Hex(const char* bytes, size_t maxBytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < maxBytes && bytes[i] != '\0'; ++i) {
+    out += kDigits[uint8_t(bytes[i]) >> 4];
+    out += kDigits[uint8_t(bytes[i]) & 15];
+  }
+  return '"' + out + '"';
+}
+
+std::string Channel(const ks::SoundChannel& channel, int starts) {
+  return "{\"playing\": " + std::to_string(channel.playing) + ", \"file\": " +
+         Hex(channel.fileName, sizeof channel.fileName) + ", \"starts\": " + std::to_string(starts) + "}";
+}
+
+std::string StateJson(const ks::EngineState& s, const ks::HeadlessPlatform& platform, bool exited) {
+  std::string j = "{\n";
+  auto field = [&](const char* name, const std::string& value) { j += std::string("  \"") + name + "\": " + value + ",\n"; };
+  auto number = [&](const char* name, long long value) { field(name, std::to_string(value)); };
+  number("scriptPos", s.scriptPos);
+  number("scriptSize", s.scriptSize);
+  number("pageLength", s.pageLength);
+  field("pageText", Hex(s.pageText, sizeof s.pageText));
+  number("uiMode", s.uiMode);
+  number("cursor", s.cursor);
+  number("fadeActive", s.fadeActive);
+  number("titleNotice", s.titleNotice);
+  number("savedNotice", s.savedNotice);
+  number("loadedNotice", s.loadedNotice);
+  number("quitRequested", s.quitRequested);
+  number("enterLatch", s.enterLatch);
+  number("choiceX", s.choiceX);
+  number("choiceY", s.choiceY);
+  std::string texts = "[", targets = "[", labels = "[";
+  for (int i = 0; i < ks::kMaxChoices; ++i) {
+    texts += (i ? ", " : "") + Hex(s.choiceTexts[i], ks::kChoiceTextBytes);
+    targets += (i ? ", " : "") + std::to_string(s.choiceTargets[i]);
+  }
+  for (size_t i = 0; i < s.labelTable.size(); ++i) labels += (i ? ", " : "") + std::to_string(s.labelTable[i]);
+  field("choiceTexts", texts + "]");
+  field("choiceTargets", targets + "]");
+  field("backgroundFile", Hex(s.backgroundFile, sizeof s.backgroundFile));
+  field("bgmFile", Hex(s.bgmFile, sizeof s.bgmFile));
+  field("labelTable", labels + "]");
+  number("frames", (long long)platform.processed());
+  field("exited", exited ? "true" : "false");
+  const ks::SimulatedAudio& audio = platform.audio();
+  field("bgm", Channel(s.bgmChannel, audio.starts(ks::AudioChannel::kMusic)));
+  field("loopSe", Channel(s.loopSeChannel, audio.starts(ks::AudioChannel::kLoopEffect)));
+  field("oneShotSe", Channel(s.oneShotSeChannel, audio.starts(ks::AudioChannel::kOneShotEffect)));
+  j += "  \"page\": {\"open\": " + std::to_string(s.pageSoundOpen) +
+       ", \"starts\": " + std::to_string(audio.starts(ks::AudioChannel::kPageSound)) + "}\n}\n";
+  return j;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (!file) return false;
+  const bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (const int status = ParseOptions(argc, argv, &options); status != 0) return status;
+
+  ks::EngineState state;
+  state.storyRoot = options.folder;
+  ks::HeadlessPlatform platform(options.frames);
+  std::string error;
+  if (!ks::StartUp(state, platform, &error)) {
+    std::fprintf(stderr, "kamishibai-replay: %s\n", error.c_str());
+    return 1;
+  }
+
+  int status = 0;
+  auto takeShots = [&] {
+    const auto [first, last] = options.shots.equal_range(platform.processed());
+    for (auto it = first; it != last; ++it) {
+      if (!ks::WritePng(it->second, state.primarySurface, &error)) {
+        std::fprintf(stderr, "kamishibai-replay: %s\n", error.c_str());
+        status = 1;
+      }
+    }
+  };
+  takeShots();
+  bool exited = false;
+  while (platform.HasKeysLeft()) {
+    const uint64_t before = platform.processed();
+    if (!ks::MainLoopStep(state, platform)) {
+      exited = true;
+      break;
+    }
+    if (platform.processed() != before) takeShots();
+  }
+  // A quit asked for in the last frame ends the loop before its next turn.
+  exited = exited || state.quitRequested;
+
+  for (const auto& [frame, file] : options.shots) {
+    if (frame > platform.processed()) {
+      std::fprintf(stderr, "kamishibai-replay: no shot %s: the run ended after %llu frames\n", file.c_str(),
+                   (unsigned long long)platform.processed());
+      status = 1;
+    }
+  }
+  if (!options.stateFile.empty() && !WriteText(options.stateFile, StateJson(state, platform, exited))) {
+    std::fprintf(stderr, "kamishibai-replay: cannot write %s: %s\n", options.stateFile.c_str(), std::strerror(errno));
+    status = 1;
+  }
+  ks::ShutDown(state);
+  return status;
+}

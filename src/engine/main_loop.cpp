@@ -1,0 +1,45 @@
+#include "engine/main_loop.h"
+
+#include "present/frame.h"
+#include "script/interpreter.h"
+#include "script/script_file.h"
+#include "sound/sound.h"
+
+namespace ks {
+
+bool StartUp(EngineState& state, Platform& platform, std::string* error) {
+  state.audio = &platform.Audio();
+  if (!LoadScript(state, error)) return false;
+  BuildLabelIndex(state);
+  RunScript(state);  // the first page is ready before the first frame
+  return OpenFonts(state, error);
+}
+
+bool MainLoopStep(EngineState& state, Platform& platform) {
+  if (state.quitRequested) return false;
+  Message message;
+  if (platform.TakeMessage(&message)) {
+    if (message.kind == Message::Kind::kQuit) return false;
+    OnPlaybackNotify(state, message.playback);
+    return true;
+  }
+  if (const uint32_t wait = TimeToNextFrame(state, platform.NowMs()); wait > 0) {
+    platform.WaitForMessage(wait);
+    return true;
+  }
+  if (UpdateFrame(state, platform)) platform.FrameProcessed();
+  return true;
+}
+
+void RunMainLoop(EngineState& state, Platform& platform) {
+  while (MainLoopStep(state, platform)) {
+  }
+}
+
+void ShutDown(EngineState& state) {
+  state.menuFont.reset();
+  state.pageFont.reset();
+  state.audio = nullptr;
+}
+
+}  // namespace ks

@@ -1,0 +1,30 @@
+// Start-up, the main loop and shutdown, shared by the player and the replay
+// tool so that the two run a story the same way.
+#pragma once
+
+#include <string>
+
+#include "engine/engine_state.h"
+#include "platform/platform.h"
+
+namespace ks {
+
+// Start-up once the platform (window or headless) exists: the audio device,
+// the script and its label index, the first page, the fonts. Returns false
+// with a reason when there is no script or no Japanese font.
+bool StartUp(EngineState& state, Platform& platform, std::string* error);
+
+// One turn of the main loop: a waiting message first (quit, or a playback
+// notice for the sound channels), a frame otherwise. While the next frame's
+// gate is closed it waits for a message or the gate instead of spinning.
+// Returns false when the loop has ended: on the quit message, or when the
+// story or the menu asked to quit.
+bool MainLoopStep(EngineState& state, Platform& platform);
+
+// Runs the loop until it ends.
+void RunMainLoop(EngineState& state, Platform& platform);
+
+// Lets go of what start-up opened.
+void ShutDown(EngineState& state);
+
+}  // namespace ks

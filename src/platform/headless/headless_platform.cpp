@@ -1,0 +1,82 @@
+#include "platform/headless/headless_platform.h"
+
+#include <sstream>
+
+namespace ks {
+
+bool ParseKeyTokens(const std::string& text, std::vector<FrameKeys>* frames, std::string* error) {
+  std::istringstream in(text);
+  std::vector<FrameKeys> parsed;
+  for (std::string token; in >> token;) {
+    auto bad = [&](const char* why) {
+      if (error) *error = "bad input token \"" + token + "\": " + why;
+      return false;
+    };
+    std::string keys = token;
+    unsigned long repeat = 1;
+    if (const size_t star = token.find('*'); star != std::string::npos) {
+      keys = token.substr(0, star);
+      const std::string count = token.substr(star + 1);
+      if (count.empty() || count.size() > 7 || count.find_first_not_of("0123456789") != std::string::npos) {
+        return bad("the count after * must be a number below 10000000");
+      }
+      repeat = std::stoul(count);
+    }
+    FrameKeys frame;
+    if (keys != ".") {
+      if (keys.empty()) return bad("no keys");
+      for (char c : keys) {
+        switch (c) {
+          case 'E': frame.enter = true; break;
+          case 'S': frame.space = true; break;
+          case 'U': frame.up = true; break;
+          case 'D': frame.down = true; break;
+          case 'X': frame.escape = true; break;
+          default: return bad("keys are . or any of E S U D X");
+        }
+      }
+    }
+    parsed.insert(parsed.end(), repeat, frame);
+  }
+  *frames = std::move(parsed);
+  return true;
+}
+
+bool HeadlessPlatform::IsKeyDown(Key key) {
+  const FrameKeys* keys = Current();
+  if (!keys) return false;
+  switch (key) {
+    case Key::kEnter: return keys->enter;
+    case Key::kSpace: return keys->space;
+    case Key::kUp: return keys->up;
+    case Key::kDown: return keys->down;
+  }
+  return false;
+}
+
+bool HeadlessPlatform::TakeMessage(Message* message) {
+  if (!notices_.empty()) {
+    *message = Message{Message::Kind::kPlayback, notices_.front()};
+    notices_.pop_front();
+    return true;
+  }
+  if (const FrameKeys* keys = Current(); keys && keys->escape) {
+    *message = Message{Message::Kind::kQuit, {}};
+    return true;
+  }
+  return false;
+}
+
+void HeadlessPlatform::WaitForMessage(uint32_t ms) {
+  const uint32_t until = now_ + ms;
+  const std::optional<uint32_t> end = audio_.NextEnd();
+  now_ = (end && *end - now_ <= ms) ? *end : until;
+  audio_.FinishDue();
+}
+
+void HeadlessPlatform::SetKeys(const FrameKeys& keys) {
+  frames_.resize(processed_);
+  frames_.push_back(keys);
+}
+
+}  // namespace ks

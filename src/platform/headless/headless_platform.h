@@ -1,0 +1,61 @@
+// The platform seam without a screen, a keyboard or a sound card, for tests
+// and the replay tool. Time is virtual and only moves while the main loop
+// waits; each processed frame takes the next entry of a list of keys.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/headless/simulated_audio.h"
+#include "platform/platform.h"
+
+namespace ks {
+
+// The keys held during one processed frame; `escape` is pressed before it.
+struct FrameKeys {
+  bool enter = false, space = false, up = false, down = false, escape = false;
+};
+
+// Reads whitespace-separated key tokens, one per frame: "." for no key, or
+// any of E (Enter), S (Space), U (Up), D (Down) held together, X (Escape
+// before the frame); "TOKEN*N" repeats a token N times. Returns false with a
+// reason on a malformed token.
+bool ParseKeyTokens(const std::string& text, std::vector<FrameKeys>* frames, std::string* error);
+
+class HeadlessPlatform : public Platform {
+ public:
+  explicit HeadlessPlatform(std::vector<FrameKeys> frames = {}) : frames_(std::move(frames)) {}
+
+  uint32_t NowMs() override { return now_; }
+  bool IsKeyDown(Key key) override;
+  bool TakeMessage(Message* message) override;
+  // Moves the clock on by `ms`, or to the end of a sound that ends sooner.
+  void WaitForMessage(uint32_t ms) override;
+  AudioDevice& Audio() override { return audio_; }
+  void Present(const Surface&) override { ++presents_; }
+  void FrameProcessed() override { ++processed_; }
+
+  // Frames processed so far; the index of the keys in use.
+  uint64_t processed() const { return processed_; }
+  // Whether keys remain for the next frame.
+  bool HasKeysLeft() const { return processed_ < frames_.size(); }
+  uint64_t presents() const { return presents_; }
+  const SimulatedAudio& audio() const { return audio_; }
+  // Replaces the keys from the next frame on (for tests that steer frame by frame).
+  void SetKeys(const FrameKeys& keys);
+  void Advance(uint32_t ms) { now_ += ms; }
+
+ private:
+  const FrameKeys* Current() const { return HasKeysLeft() ? &frames_[processed_] : nullptr; }
+
+  uint32_t now_ = 0;
+  std::vector<FrameKeys> frames_;
+  uint64_t processed_ = 0;
+  uint64_t presents_ = 0;
+  std::deque<PlaybackNotice> notices_;
+  SimulatedAudio audio_{now_, notices_};
+};
+
+}  // namespace ks

@@ -1,0 +1,165 @@
+// A font is asked of fontconfig by family (IPAGothic first), language
+// (Japanese), weight and pitch; whatever it answers must cover kana and kanji
+// or the font is refused. The em is sized so that ascent plus descent fill the
+// cell, as a 16-pixel font on the original system did: a full-width character
+// is then 16 pixels wide in IPAGothic and a half-width one 8. Fontconfig says
+// when the weight asked for does not exist and must be made up; the outline is
+// then widened by a pixel before it is rasterised, keeping the advance, so a
+// fixed-pitch font stays fixed.
+//
+// Script bytes stay Shift-JIS everywhere else; a character is decoded with
+// iconv's CP932 only when its glyph is first needed.
+#include "present/font.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+#include <iconv.h>
+
+#include <cmath>
+
+namespace ks {
+
+struct Font::Impl {
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  bool embolden = false;
+  iconv_t cp932 = reinterpret_cast<iconv_t>(-1);
+
+  ~Impl() {
+    if (cp932 != reinterpret_cast<iconv_t>(-1)) iconv_close(cp932);
+    if (face) FT_Done_Face(face);
+    if (library) FT_Done_FreeType(library);
+  }
+
+  // The Unicode code point of a CP932 character, or 0 when it is none.
+  uint32_t Decode(uint16_t code) {
+    char in[2];
+    size_t inLeft = 0;
+    if (code > 0xFF) in[inLeft++] = char(code >> 8);
+    in[inLeft++] = char(code & 0xFF);
+    unsigned char out[4];
+    char* inPtr = in;
+    char* outPtr = reinterpret_cast<char*>(out);
+    size_t outLeft = sizeof out;
+    iconv(cp932, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cp932, &inPtr, &inLeft, &outPtr, &outLeft) == size_t(-1) || inLeft != 0 || outLeft != 0) return 0;
+    return uint32_t(out[0]) | (uint32_t(out[1]) << 8) | (uint32_t(out[2]) << 16) | (uint32_t(out[3]) << 24);
+  }
+};
+
+namespace {
+
+bool Fail(std::string* error, const std::string& why) {
+  if (error) *error = why;
+  return false;
+}
+
+struct Match {
+  std::string file;
+  int index = 0;
+  bool embolden = false;
+};
+
+// Asks fontconfig for the best Japanese font for `request`.
+bool FindFont(const FontRequest& request, Match* match, std::string* error) {
+  static FcConfig* config = FcInitLoadConfigAndFonts();
+  if (!config) return Fail(error, "fontconfig could not be set up");
+  FcPattern* pattern = FcPatternCreate();
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("IPAGothic"));
+  FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+  FcPatternAddInteger(pattern, FC_WEIGHT, request.heaviest ? FC_WEIGHT_BLACK : FC_WEIGHT_REGULAR);
+  if (request.fixedPitch) FcPatternAddInteger(pattern, FC_SPACING, FC_MONO);
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* found = FcFontMatch(config, pattern, &result);
+  FcPatternDestroy(pattern);
+  FcChar8* file = nullptr;
+  FcCharSet* chars = nullptr;
+  bool ok = found && FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch &&
+            FcPatternGetCharSet(found, FC_CHARSET, 0, &chars) == FcResultMatch &&
+            FcCharSetHasChar(chars, 0x3042) && FcCharSetHasChar(chars, 0x30A2) && FcCharSetHasChar(chars, 0x6F22);
+  if (ok) {
+    match->file = reinterpret_cast<const char*>(file);
+    FcPatternGetInteger(found, FC_INDEX, 0, &match->index);
+    FcBool embolden = FcFalse;
+    FcPatternGetBool(found, FC_EMBOLDEN, 0, &embolden);
+    match->embolden = embolden == FcTrue;
+  }
+  if (found) FcPatternDestroy(found);
+  if (!ok) return Fail(error, "no Japanese font found (install the Debian package fonts-ipafont-gothic)");
+  return true;
+}
+
+}  // namespace
+
+Font::Font(std::unique_ptr<Impl> impl) : impl_(std::move(impl)), slotOf_(65536, -1) {}
+
+Font::~Font() = default;
+
+std::shared_ptr<Font> Font::Open(const FontRequest& request, std::string* error) {
+  Match match;
+  if (!FindFont(request, &match, error)) return nullptr;
+  auto impl = std::make_unique<Impl>();
+  impl->embolden = request.heaviest && match.embolden;
+  const std::string cannot = "cannot open the font " + match.file;
+  if (FT_Init_FreeType(&impl->library) != 0) return Fail(error, cannot + ": FreeType failed"), nullptr;
+  if (FT_New_Face(impl->library, match.file.c_str(), match.index, &impl->face) != 0 ||
+      !FT_IS_SCALABLE(impl->face)) {
+    return Fail(error, cannot), nullptr;
+  }
+  impl->cp932 = iconv_open("UTF-32LE", "CP932");
+  if (impl->cp932 == reinterpret_cast<iconv_t>(-1)) {
+    return Fail(error, "iconv cannot decode CP932 on this system"), nullptr;
+  }
+  FT_Face face = impl->face;
+  double ascent = face->ascender, descent = -face->descender;
+  if (ascent <= 0 || ascent + descent <= 0) ascent = face->units_per_EM * 0.88, descent = face->units_per_EM * 0.12;
+  const double emPixels = request.cellHeight * face->units_per_EM / (ascent + descent);
+  FT_Set_Char_Size(face, 0, FT_F26Dot6(std::lround(emPixels * 64)), 72, 72);
+
+  std::shared_ptr<Font> font(new Font(std::move(impl)));
+  font->file_ = match.file;
+  font->cellHeight_ = request.cellHeight;
+  font->ascent_ = int(std::lround(request.cellHeight * ascent / (ascent + descent)));
+  return font;
+}
+
+const Glyph& Font::GlyphFor(uint16_t code) {
+  const int32_t slot = slotOf_[code];
+  if (slot >= 0) return glyphs_[size_t(slot)];
+  return Render(code);
+}
+
+const Glyph& Font::Render(uint16_t code) {
+  Glyph glyph;
+  FT_Face face = impl_->face;
+  const uint32_t codePoint = impl_->Decode(code);
+  const FT_UInt index = codePoint ? FT_Get_Char_Index(face, codePoint) : 0;
+  if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO) == 0) {
+    FT_GlyphSlot slot = face->glyph;
+    glyph.advance = int((slot->advance.x + 32) >> 6);
+    if (impl_->embolden && slot->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_EmboldenXY(&slot->outline, 64, 0);
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) == 0) {
+      const FT_Bitmap& bitmap = slot->bitmap;
+      glyph.left = slot->bitmap_left;
+      glyph.top = slot->bitmap_top;
+      glyph.width = int(bitmap.width);
+      glyph.height = int(bitmap.rows);
+      glyph.mask.resize(size_t(glyph.width) * size_t(glyph.height));
+      for (int y = 0; y < glyph.height; ++y) {
+        const unsigned char* row = bitmap.buffer + ptrdiff_t(y) * bitmap.pitch;
+        for (int x = 0; x < glyph.width; ++x) {
+          glyph.mask[size_t(y) * size_t(glyph.width) + size_t(x)] = (row[x / 8] >> (7 - x % 8)) & 1;
+        }
+      }
+    }
+  }
+  slotOf_[code] = int32_t(glyphs_.size());
+  glyphs_.push_back(std::move(glyph));
+  return glyphs_.back();
+}
+
+}  // namespace ks
