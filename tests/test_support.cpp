@@ -55,6 +55,27 @@ std::string PageString(const EngineState& state) {
   return std::string(state.pageText, strnlen(state.pageText, sizeof state.pageText));
 }
 
+std::string WavBytes(uint32_t ms) {
+  const uint32_t rate = 8000, samples = rate * ms / 1000;
+  std::string wav;
+  auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) wav += char(v >> (8 * i)); };
+  auto u16 = [&](uint32_t v) { for (int i = 0; i < 2; ++i) wav += char(v >> (8 * i)); };
+  wav += "RIFF";
+  u32(36 + samples);
+  wav += "WAVEfmt ";
+  u32(16);
+  u16(1);     // PCM
+  u16(1);     // mono
+  u32(rate);  // samples a second
+  u32(rate);  // bytes a second
+  u16(1);
+  u16(8);
+  wav += "data";
+  u32(samples);
+  wav.append(samples, char(0x80));  // silence for 8-bit PCM
+  return wav;
+}
+
 namespace {
 const char* ChannelName(AudioChannel channel) {
   switch (channel) {
