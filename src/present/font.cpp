@@ -62,9 +62,19 @@ struct Match {
   bool embolden = false;
 };
 
+// Fontconfig's configuration, loaded on first use and let go at exit (its
+// blocks are linked by offsets, so one left alive looks like a leak).
+struct FontconfigConfig {
+  FcConfig* config = FcInitLoadConfigAndFonts();
+  ~FontconfigConfig() {
+    if (config) FcConfigDestroy(config);
+  }
+};
+
 // Asks fontconfig for the best Japanese font for `request`.
 bool FindFont(const FontRequest& request, Match* match, std::string* error) {
-  static FcConfig* config = FcInitLoadConfigAndFonts();
+  static FontconfigConfig loaded;
+  FcConfig* config = loaded.config;
   if (!config) return Fail(error, "fontconfig could not be set up");
   FcPattern* pattern = FcPatternCreate();
   FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("IPAGothic"));

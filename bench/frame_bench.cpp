@@ -1,0 +1,64 @@
+// One composed frame (the background copied, a full page of text drawn, the
+// buffers flipped) and one fade step, through UpdateFrame as the loop runs it.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/engine_state.h"
+#include "platform/headless/headless_platform.h"
+#include "present/frame.h"
+
+namespace {
+
+// A page as full as the buffer holds: 999 bytes of Shift-JIS in lines of 34
+// full-width characters ("あいうえお…") with CR LF between them.
+void FillPage(ks::EngineState& s) {
+  uint32_t n = 0;
+  for (int line = 0; n + 70 <= ks::kMaxPageLength; ++line) {
+    for (int c = 0; c < 34; ++c) {
+      s.pageText[n++] = char(0x82);
+      s.pageText[n++] = char(0x9F + (line * 34 + c) % 83);
+    }
+    s.pageText[n++] = '\r';
+    s.pageText[n++] = '\n';
+  }
+  s.pageText[n] = '\0';
+  s.pageLength = n;
+}
+
+void BM_ComposedFrameFullPage(benchmark::State& bench) {
+  ks::EngineState s;
+  std::string error;
+  if (!ks::OpenFonts(s, &error)) {
+    bench.SkipWithError(error.c_str());
+    return;
+  }
+  FillPage(s);
+  std::fill(s.backgroundSurface.pixels.begin(), s.backgroundSurface.pixels.end(), 0x336699u);
+  ks::HeadlessPlatform platform;
+  for (auto _ : bench) {
+    platform.Advance(ks::kFrameMs);
+    benchmark::DoNotOptimize(ks::UpdateFrame(s, platform));
+  }
+}
+BENCHMARK(BM_ComposedFrameFullPage)->Unit(benchmark::kMicrosecond);
+
+void BM_FadeFrame(benchmark::State& bench) {
+  ks::EngineState s;
+  ks::HeadlessPlatform platform;
+  for (auto _ : bench) {
+    bench.PauseTiming();
+    std::fill(s.primarySurface.pixels.begin(), s.primarySurface.pixels.end(), 0xFFFFFFu);
+    s.fadeActive = 1;
+    platform.Advance(ks::kFrameMs);
+    bench.ResumeTiming();
+    benchmark::DoNotOptimize(ks::UpdateFrame(s, platform));
+  }
+}
+BENCHMARK(BM_FadeFrame)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
