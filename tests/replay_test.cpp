@@ -94,3 +94,25 @@ TEST(ReplayTool, EscapeEndsTheLoopAndAShotNeverReachedIsAnError) {
 
 }  // namespace
 }  // namespace ks
+
+namespace ks {
+namespace {
+
+TEST(ReplayTool, NoJapaneseFontIsAClearError) {
+  TempStory story;
+  story.WriteScript("page@E");
+  // A fontconfig setup that knows no fonts at all.
+  story.Write("fonts.conf", "<?xml version=\"1.0\"?><fontconfig><cachedir>" + story.Path("cache") +
+                                "</cachedir></fontconfig>");
+  EXPECT_EQ(Replay(story, "-C " + story.root()).status, 0);  // with the system's fonts
+  const std::string env = "FONTCONFIG_FILE=" + story.Path("fonts.conf") + " ";
+  const std::string errFile = story.Path("err.txt");
+  const int raw = std::system((env + KS_REPLAY + std::string(" -C ") + story.root() + " 2>" + errFile).c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+  const std::string err = ReadText(errFile);
+  EXPECT_NE(err.find("no Japanese font found"), std::string::npos) << err;
+  EXPECT_EQ(Lines(err), 1) << err;
+}
+
+}  // namespace
+}  // namespace ks
