@@ -33,4 +33,17 @@ int FrameTest::CountShown(const Rect& box, uint32_t rgb) const {
   return count;
 }
 
+bool ReplayPicture(const std::string& root, const std::string& keys, Surface* picture, std::string* error) {
+  std::vector<FrameKeys> frames;
+  if (!ParseKeyTokens(keys, &frames, error)) return false;
+  EngineState state;
+  state.storyRoot = root;
+  HeadlessPlatform platform(frames);
+  if (!StartUp(state, platform, error)) return false;
+  while (platform.HasKeysLeft() && MainLoopStep(state, platform)) {
+  }
+  *picture = state.primarySurface;
+  return true;
+}
+
 }  // namespace ks::test

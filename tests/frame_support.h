@@ -31,4 +31,8 @@ class FrameTest : public ::testing::Test {
   HeadlessPlatform platform_;
 };
 
+// Plays the story in `root` headless with replay-tool key tokens and gives
+// the picture on the screen after the last frame.
+bool ReplayPicture(const std::string& root, const std::string& keys, Surface* picture, std::string* error);
+
 }  // namespace ks::test

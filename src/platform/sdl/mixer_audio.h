@@ -1,0 +1,48 @@
+// The audio device on SDL_mixer: music on the music stream, each effect and
+// the page sound on a mixer channel of its own.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "platform/audio_device.h"
+
+struct _Mix_Music;
+struct Mix_Chunk;
+
+namespace ks {
+
+class MixerAudio : public AudioDevice {
+ public:
+  ~MixerAudio() override;
+
+  // Opens the sound card. Completion notices are pushed as SDL user events
+  // of type `noticeEvent`: code 1 when the sound played to its end, 0 when it
+  // was stopped, and data1 the device id. Returns false with a reason when
+  // there is no audio device; every sound then fails to open.
+  bool OpenDevice(uint32_t noticeEvent, std::string* error);
+  void CloseDevice();
+
+  // Reads a notice event back.
+  static PlaybackNotice NoticeOf(const void* sdlEvent);
+
+  DeviceId Open(AudioChannel channel, const std::string& path) override;
+  void Play(DeviceId device, bool notify) override;
+  void Stop(DeviceId device) override;
+  void Close(DeviceId device) override;
+
+ private:
+  struct Sound {
+    AudioChannel channel;
+    _Mix_Music* music = nullptr;
+    Mix_Chunk* chunk = nullptr;
+  };
+  void Halt(AudioChannel channel);
+
+  bool open_ = false;
+  std::map<DeviceId, Sound> sounds_;
+  DeviceId next_ = 1;
+};
+
+}  // namespace ks

@@ -1,0 +1,203 @@
+// The picture is the core's 640 x 480 primary surface, blitted onto the
+// window's own surface: at 1:1 where the screen is that size, at a whole
+// multiple where the screen holds twice the picture or more, and otherwise
+// scaled to fit, always centred on black. No GPU is needed, and the pixels
+// are exactly the core's. A picture equal to the one on the screen is not
+// sent again, so a page waiting for the reader costs next to nothing.
+#include "platform/sdl/sdl_platform.h"
+
+#include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/limits.h"
+#include "engine/report.h"
+
+namespace ks {
+namespace {
+
+// The keyboard: the story's four keys, and the two the window handles.
+enum class Action { kEnter, kSpace, kUp, kDown, kQuit, kFullScreen };
+struct Binding {
+  SDL_Scancode scancode;
+  Action action;
+};
+constexpr Binding kKeyTable[] = {
+    {SDL_SCANCODE_RETURN, Action::kEnter}, {SDL_SCANCODE_KP_ENTER, Action::kEnter},
+    {SDL_SCANCODE_SPACE, Action::kSpace},  {SDL_SCANCODE_UP, Action::kUp},
+    {SDL_SCANCODE_DOWN, Action::kDown},    {SDL_SCANCODE_ESCAPE, Action::kQuit},
+    {SDL_SCANCODE_F11, Action::kFullScreen},
+};
+
+Action ActionOf(Key key) {
+  switch (key) {
+    case Key::kEnter: return Action::kEnter;
+    case Key::kSpace: return Action::kSpace;
+    case Key::kUp: return Action::kUp;
+    case Key::kDown: return Action::kDown;
+  }
+  return Action::kEnter;
+}
+
+// While SDL probes for a sound card, the sound libraries print their own
+// diagnostics (a machine without one gets a page of ALSA internals); the
+// reader gets one line of ours instead.
+class QuietStderr {
+ public:
+  QuietStderr() {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+      dup2(null, STDERR_FILENO);
+      close(null);
+    }
+  }
+  ~QuietStderr() {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+      dup2(saved_, STDERR_FILENO);
+      close(saved_);
+    }
+  }
+
+ private:
+  int saved_ = -1;
+};
+
+// Where the picture goes in a window of `w` x `h`.
+SDL_Rect Placement(int w, int h) {
+  const double fit = std::min(double(w) / kScreenWidth, double(h) / kScreenHeight);
+  const double scale = fit >= 2.0 ? double(int(fit)) : fit;
+  const int pw = std::max(1, int(kScreenWidth * scale)), ph = std::max(1, int(kScreenHeight * scale));
+  return {(w - pw) / 2, (h - ph) / 2, pw, ph};
+}
+
+}  // namespace
+
+SdlPlatform::~SdlPlatform() { Close(); }
+
+bool SdlPlatform::Open(std::string* error) {
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+    if (error) *error = std::string("cannot open the display: ") + SDL_GetError();
+    return false;
+  }
+  window_ = SDL_CreateWindow("Direct X", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kScreenWidth, kScreenHeight,
+                             SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALWAYS_ON_TOP);
+  shown_.assign(size_t(kScreenWidth) * kScreenHeight, 0);
+  frame_ = window_ ? SDL_CreateRGBSurfaceWithFormatFrom(shown_.data(), kScreenWidth, kScreenHeight, 32,
+                                                        kScreenWidth * 4, SDL_PIXELFORMAT_RGB888)
+                   : nullptr;
+  if (!window_ || !frame_) {
+    if (error) *error = std::string("cannot open the display: ") + SDL_GetError();
+    Close();
+    return false;
+  }
+  SDL_ShowCursor(SDL_DISABLE);
+  SDL_RaiseWindow(window_);
+  SDL_SetWindowInputFocus(window_);
+  Show();
+
+  noticeEvent_ = SDL_RegisterEvents(1);
+  std::string why;
+  bool sound = false;
+  {
+    const QuietStderr quiet;
+    sound = audio_.OpenDevice(noticeEvent_, &why);
+  }
+  if (!sound) Report("no audio device (" + why + "): playing without sound");
+  return true;
+}
+
+void SdlPlatform::Close() {
+  audio_.CloseDevice();
+  if (frame_) SDL_FreeSurface(frame_);
+  frame_ = nullptr;
+  if (window_) SDL_DestroyWindow(window_);
+  window_ = nullptr;
+  if (SDL_WasInit(0)) SDL_Quit();
+}
+
+uint32_t SdlPlatform::NowMs() { return SDL_GetTicks(); }
+
+bool SdlPlatform::IsKeyDown(Key key) {
+  SDL_PumpEvents();
+  const Uint8* state = SDL_GetKeyboardState(nullptr);
+  const Action wanted = ActionOf(key);
+  for (const Binding& binding : kKeyTable) {
+    if (binding.action == wanted && state[binding.scancode]) return true;
+  }
+  return false;
+}
+
+bool SdlPlatform::TakeMessage(Message* message) {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    if (event.type == noticeEvent_) {
+      *message = Message{Message::Kind::kPlayback, MixerAudio::NoticeOf(&event)};
+      return true;
+    }
+    switch (event.type) {
+      case SDL_QUIT:
+        *message = Message{Message::Kind::kQuit, {}};
+        return true;
+      case SDL_KEYDOWN:
+        for (const Binding& binding : kKeyTable) {
+          if (binding.scancode != event.key.keysym.scancode) continue;
+          if (binding.action == Action::kQuit) {
+            *message = Message{Message::Kind::kQuit, {}};
+            return true;
+          }
+          if (binding.action == Action::kFullScreen && !event.key.repeat) ToggleFullScreen();
+        }
+        break;
+      case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+            event.window.event == SDL_WINDOWEVENT_RESTORED) {
+          stale_ = true;
+          Show();
+        }
+        break;
+      default: break;
+    }
+  }
+  return false;
+}
+
+void SdlPlatform::WaitForMessage(uint32_t ms) { SDL_WaitEventTimeout(nullptr, int(ms)); }
+
+void SdlPlatform::Present(const Surface& surface) {
+  const size_t bytes = shown_.size() * sizeof(uint32_t);
+  if (!stale_ && std::memcmp(shown_.data(), surface.pixels.data(), bytes) == 0) return;
+  std::memcpy(shown_.data(), surface.pixels.data(), bytes);
+  Show();
+}
+
+void SdlPlatform::Show() {
+  SDL_Surface* screen = SDL_GetWindowSurface(window_);
+  if (!screen) return;
+  const SDL_Rect place = Placement(screen->w, screen->h);
+  if (place.w != screen->w || place.h != screen->h) SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 0, 0, 0));
+  SDL_Rect target = place;
+  if (place.w == kScreenWidth && place.h == kScreenHeight) {
+    SDL_BlitSurface(frame_, nullptr, screen, &target);
+  } else {
+    SDL_BlitScaled(frame_, nullptr, screen, &target);
+  }
+  SDL_UpdateWindowSurface(window_);
+  stale_ = false;
+}
+
+void SdlPlatform::ToggleFullScreen() {
+  fullScreen_ = !fullScreen_;
+  SDL_SetWindowFullscreen(window_, fullScreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  if (!fullScreen_) SDL_SetWindowSize(window_, kScreenWidth, kScreenHeight);
+  stale_ = true;
+  Show();
+}
+
+}  // namespace ks

@@ -1,0 +1,64 @@
+// End-to-end tests drive the real player: an X server of their own (Xvfb on a
+// free display, 640 x 480 so the full-screen window is the whole screen),
+// keys pressed with xdotool as a hand would, and screenshots taken with xwd.
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "present/bmp_decode.h"
+
+namespace ks::test {
+
+// A child process; killed when the object goes if it still runs.
+class Child {
+ public:
+  Child() = default;
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  // Starts `argv` in folder `dir` with `env` added to this process's
+  // environment; stdout and stderr go to `logFile`.
+  bool Start(const std::vector<std::string>& argv, const std::string& dir,
+             const std::map<std::string, std::string>& env, const std::string& logFile);
+  // Waits up to `ms` for the child to end. Returns true with its exit status
+  // (or 128 + signal) when it ended.
+  bool Wait(int ms, int* status);
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+class XSession {
+ public:
+  // Starts Xvfb; false with a reason when it cannot (not installed, ...).
+  bool Start(std::string* error);
+  const std::string& display() const { return display_; }
+
+  // Runs a shell command against this display; returns its exit status.
+  int Run(const std::string& command) const;
+  // Holds `key` (an X key name: Return, Down, space, Escape) for 150 ms.
+  void Press(const std::string& key) const;
+  // Waits until a window titled exactly `title` exists (up to `ms`).
+  bool WaitForWindow(const std::string& title, int ms) const;
+  // The whole screen as 0x00RRGGBB pixels.
+  bool Screenshot(Image* image, std::string* error) const;
+
+ private:
+  Child server_;
+  std::string display_;
+};
+
+// Whether every program in `names` is on the PATH.
+bool HaveTools(const std::vector<std::string>& names);
+
+// Milliseconds on a monotonic clock.
+long long NowMs();
+void SleepMs(int ms);
+
+}  // namespace ks::test
