@@ -12,6 +12,7 @@
 
 #include "engine/limits.h"
 #include "platform/audio_device.h"
+#include "present/scene.h"
 #include "present/surface.h"
 
 namespace ks {
@@ -76,6 +77,12 @@ struct EngineState {
   Surface primarySurface{kScreenWidth, kScreenHeight};
   Surface backBuffer{kScreenWidth, kScreenHeight};
   Surface backgroundSurface{kScreenWidth, kScreenHeight};
+  uint64_t backgroundGeneration = 0;  // counts the pictures loaded onto it
+
+  // What the visible surface shows, when it is a composed frame (not a fade
+  // step): a frame that would draw the same scene does no pixel work.
+  Scene shownScene;
+  bool sceneShown = false;
 
   // Sound
   SoundChannel bgmChannel{AudioChannel::kMusic};

@@ -29,6 +29,7 @@ bool LoadBackground(EngineState& state, Surface& target, const char* fileName, s
     return false;
   }
   BlitImage(target, image);
+  if (&target == &state.backgroundSurface) ++state.backgroundGeneration;
   return true;
 }
 

@@ -85,22 +85,20 @@ bool DecodeBmp(const uint8_t* data, size_t size, Image* image, std::string* erro
   SDL_RWops* rw = SDL_RWFromConstMem(data, int(size));
   SDL_Surface* loaded = rw ? SDL_LoadBMP_RW(rw, /*freesrc=*/1) : nullptr;
   if (!loaded) return Refuse(error, SDL_GetError());
-  // Only the colour is kept: the fourth byte of a 32-bit bitmap is not alpha.
-  SDL_Surface* rgb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_XRGB8888, 0);
-  SDL_FreeSurface(loaded);
-  if (!rgb) return Refuse(error, SDL_GetError());
-
+  // Converted straight into the image. A plain copy, not a blend: the fourth
+  // byte of a 32-bit bitmap is not alpha, and only the colour is kept.
   Image out;
-  out.width = rgb->w;
-  out.height = rgb->h;
-  out.pixels.resize(size_t(rgb->w) * size_t(rgb->h));
-  for (int y = 0; y < rgb->h; ++y) {
-    const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(rgb->pixels) +
-                                                        size_t(y) * size_t(rgb->pitch));
-    uint32_t* dest = out.pixels.data() + size_t(y) * size_t(rgb->w);
-    for (int x = 0; x < rgb->w; ++x) dest[x] = row[x] & 0x00FFFFFF;
-  }
-  SDL_FreeSurface(rgb);
+  out.width = loaded->w;
+  out.height = loaded->h;
+  out.pixels.resize(size_t(loaded->w) * size_t(loaded->h));
+  SDL_Surface* target = SDL_CreateRGBSurfaceWithFormatFrom(out.pixels.data(), out.width, out.height, 32,
+                                                           out.width * 4, SDL_PIXELFORMAT_XRGB8888);
+  SDL_SetSurfaceBlendMode(loaded, SDL_BLENDMODE_NONE);
+  const bool copied = target && SDL_BlitSurface(loaded, nullptr, target, nullptr) == 0;
+  SDL_FreeSurface(target);
+  SDL_FreeSurface(loaded);
+  if (!copied) return Refuse(error, SDL_GetError());
+  for (uint32_t& pixel : out.pixels) pixel &= 0x00FFFFFF;
   *image = std::move(out);
   return true;
 }

@@ -105,7 +105,7 @@ bool FindFont(const FontRequest& request, Match* match, std::string* error) {
 
 }  // namespace
 
-Font::Font(std::unique_ptr<Impl> impl) : impl_(std::move(impl)), slotOf_(65536, -1) {}
+Font::Font(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 Font::~Font() = default;
 
@@ -138,9 +138,11 @@ std::shared_ptr<Font> Font::Open(const FontRequest& request, std::string* error)
 }
 
 const Glyph& Font::GlyphFor(uint16_t code) {
-  const int32_t slot = slotOf_[code];
-  if (slot >= 0) return glyphs_[size_t(slot)];
-  return Render(code);
+  auto& row = drawn_[code >> 8];
+  if (!row) row = std::make_unique<std::array<const Glyph*, 256>>();
+  const Glyph*& glyph = (*row)[code & 0xFF];
+  if (!glyph) glyph = &Render(code);
+  return *glyph;
 }
 
 const Glyph& Font::Render(uint16_t code) {
@@ -167,7 +169,6 @@ const Glyph& Font::Render(uint16_t code) {
       }
     }
   }
-  slotOf_[code] = int32_t(glyphs_.size());
   glyphs_.push_back(std::move(glyph));
   return glyphs_.back();
 }

@@ -8,10 +8,11 @@
 // pictures of the tests rely on.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
-#include <deque>
 #include <vector>
 
 namespace ks {
@@ -61,7 +62,9 @@ class Font {
   std::string file_;
   int cellHeight_ = 16;
   int ascent_ = 14;
-  std::vector<int32_t> slotOf_;  // code -> index into glyphs_, -1 until drawn
+  // code -> the glyph drawn for it, by the code's high byte then its low
+  // byte; a row is made when a character of it is first drawn.
+  std::array<std::unique_ptr<std::array<const Glyph*, 256>>, 256> drawn_;
   std::deque<Glyph> glyphs_;  // a deque: references stay valid as it grows
 };
 

@@ -11,6 +11,7 @@ namespace ks {
 struct Color {
   uint8_t r = 0, g = 0, b = 0;
   constexpr uint32_t Pixel() const { return (uint32_t{r} << 16) | (uint32_t{g} << 8) | b; }
+  bool operator==(const Color&) const = default;
 };
 
 inline constexpr Color kWhite{255, 255, 255};
@@ -20,6 +21,7 @@ inline constexpr Color kHighlight{50, 255, 50};
 // Half-open: left and top are inside, right and bottom are not.
 struct Rect {
   int left = 0, top = 0, right = 0, bottom = 0;
+  bool operator==(const Rect&) const = default;
 };
 
 struct Surface {

@@ -7,12 +7,44 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "engine/report.h"
 
 
 namespace ks {
 namespace {
 
 constexpr int kChannels = kAudioChannelCount;
+
+// While SDL probes for a sound card, the sound libraries print their own
+// diagnostics (a machine without one gets a page of ALSA internals); the
+// reader gets one line of ours instead.
+class QuietStderr {
+ public:
+  QuietStderr() {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+      dup2(null, STDERR_FILENO);
+      close(null);
+    }
+  }
+  ~QuietStderr() {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+      dup2(saved_, STDERR_FILENO);
+      close(saved_);
+    }
+  }
+
+ private:
+  int saved_ = -1;
+};
 
 // What each channel is playing, read by the hooks. Guarded by the audio lock.
 struct ChannelState {
@@ -63,24 +95,28 @@ void SDLCALL OnChannelFinished(int mixerChannel) {
 
 MixerAudio::~MixerAudio() { CloseDevice(); }
 
-bool MixerAudio::OpenDevice(uint32_t noticeEvent, std::string* error) {
+void MixerAudio::OpenDevice(uint32_t noticeEvent) {
   gNoticeEvent = noticeEvent;
   Mix_Init(MIX_INIT_OGG | MIX_INIT_MP3 | MIX_INIT_FLAC);
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0 || Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 1024) != 0) {
-    if (error) *error = SDL_GetError();
-    return false;
+  bool opened = false;
+  {
+    const QuietStderr quiet;  // the sound libraries' own diagnostics
+    opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 1024) == 0;
+  }
+  if (!opened) {
+    missing_ = SDL_GetError();
+    return;
   }
   gDevice = FindMixerDevice();
   if (gDevice == 0) {
     Mix_CloseAudio();
-    if (error) *error = "SDL_mixer's audio device cannot be found";
-    return false;
+    missing_ = "SDL_mixer's audio device cannot be found";
+    return;
   }
   Mix_AllocateChannels(kChannels - 1);
   Mix_HookMusicFinished(OnMusicFinished);
   Mix_ChannelFinished(OnChannelFinished);
   open_ = true;
-  return true;
 }
 
 void MixerAudio::CloseDevice() {
@@ -99,7 +135,11 @@ PlaybackNotice MixerAudio::NoticeOf(const void* sdlEvent) {
 }
 
 DeviceId MixerAudio::Open(AudioChannel channel, const std::string& path) {
-  if (!open_) return kNoDevice;
+  if (!open_) {
+    if (!missing_.empty()) Report("no audio device (" + missing_ + "): playing without sound");
+    missing_.clear();
+    return kNoDevice;
+  }
   Sound sound{channel};
   if (channel == AudioChannel::kMusic) {
     sound.music = Mix_LoadMUS(path.c_str());

@@ -19,9 +19,9 @@ class MixerAudio : public AudioDevice {
 
   // Opens the sound card. Completion notices are pushed as SDL user events
   // of type `noticeEvent`: code 1 when the sound played to its end, 0 when it
-  // was stopped, and data1 the device id. Returns false with a reason when
-  // there is no audio device; every sound then fails to open.
-  bool OpenDevice(uint32_t noticeEvent, std::string* error);
+  // was stopped, and data1 the device id. Without a sound card every sound
+  // fails to open, and the first one asked for says so once on stderr.
+  void OpenDevice(uint32_t noticeEvent);
   void CloseDevice();
 
   // Reads a notice event back.
@@ -41,6 +41,7 @@ class MixerAudio : public AudioDevice {
   void Halt(AudioChannel channel);
 
   bool open_ = false;
+  std::string missing_;  // why there is no sound card, until it is said
   std::map<DeviceId, Sound> sounds_;
   DeviceId next_ = 1;
 };

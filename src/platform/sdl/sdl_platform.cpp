@@ -7,15 +7,16 @@
 #include "platform/sdl/sdl_platform.h"
 
 #include <SDL.h>
-#include <fcntl.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "engine/limits.h"
-#include "engine/report.h"
 
 namespace ks {
 namespace {
@@ -43,31 +44,25 @@ Action ActionOf(Key key) {
   return Action::kEnter;
 }
 
-// While SDL probes for a sound card, the sound libraries print their own
-// diagnostics (a machine without one gets a page of ALSA internals); the
-// reader gets one line of ours instead.
-class QuietStderr {
- public:
-  QuietStderr() {
-    std::fflush(stderr);
-    saved_ = dup(STDERR_FILENO);
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null >= 0) {
-      dup2(null, STDERR_FILENO);
-      close(null);
-    }
-  }
-  ~QuietStderr() {
-    std::fflush(stderr);
-    if (saved_ >= 0) {
-      dup2(saved_, STDERR_FILENO);
-      close(saved_);
-    }
-  }
-
- private:
-  int saved_ = -1;
-};
+// Whether a window manager looks after the X display of `window` (it names
+// its check window on the root window). Other video systems always have one.
+bool WindowManagerRunning(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return true;
+  Display* display = info.info.x11.display;
+  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+  if (check == None) return false;
+  Atom type = None;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  const bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                                        &format, &items, &after, &data) == Success &&
+                     type == XA_WINDOW && items == 1;
+  if (data) XFree(data);
+  return found;
+}
 
 // Where the picture goes in a window of `w` x `h`.
 SDL_Rect Placement(int w, int h) {
@@ -82,12 +77,15 @@ SDL_Rect Placement(int w, int h) {
 SdlPlatform::~SdlPlatform() { Close(); }
 
 bool SdlPlatform::Open(std::string* error) {
+  // The window surface is drawn by us; SDL would otherwise put it on an
+  // OpenGL texture, loading a GPU driver (or, without one, all of LLVM) for it.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
     if (error) *error = std::string("cannot open the display: ") + SDL_GetError();
     return false;
   }
   window_ = SDL_CreateWindow("Direct X", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kScreenWidth, kScreenHeight,
-                             SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALWAYS_ON_TOP);
+                             SDL_WINDOW_HIDDEN | SDL_WINDOW_ALWAYS_ON_TOP);
   shown_.assign(size_t(kScreenWidth) * kScreenHeight, 0);
   frame_ = window_ ? SDL_CreateRGBSurfaceWithFormatFrom(shown_.data(), kScreenWidth, kScreenHeight, 32,
                                                         kScreenWidth * 4, SDL_PIXELFORMAT_RGB888)
@@ -97,19 +95,16 @@ bool SdlPlatform::Open(std::string* error) {
     Close();
     return false;
   }
+  managed_ = WindowManagerRunning(window_);
+  SetFullScreen(true);
+  SDL_ShowWindow(window_);
   SDL_ShowCursor(SDL_DISABLE);
   SDL_RaiseWindow(window_);
   SDL_SetWindowInputFocus(window_);
   Show();
 
   noticeEvent_ = SDL_RegisterEvents(1);
-  std::string why;
-  bool sound = false;
-  {
-    const QuietStderr quiet;
-    sound = audio_.OpenDevice(noticeEvent_, &why);
-  }
-  if (!sound) Report("no audio device (" + why + "): playing without sound");
+  audio_.OpenDevice(noticeEvent_);
   return true;
 }
 
@@ -122,7 +117,13 @@ void SdlPlatform::Close() {
   if (SDL_WasInit(0)) SDL_Quit();
 }
 
-uint32_t SdlPlatform::NowMs() { return SDL_GetTicks(); }
+// Milliseconds since the machine started, as the frame gate expects of its
+// clock (so the first frame is not held back by a clock that starts at 0).
+uint32_t SdlPlatform::NowMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return uint32_t(uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000);
+}
 
 bool SdlPlatform::IsKeyDown(Key key) {
   SDL_PumpEvents();
@@ -152,7 +153,10 @@ bool SdlPlatform::TakeMessage(Message* message) {
             *message = Message{Message::Kind::kQuit, {}};
             return true;
           }
-          if (binding.action == Action::kFullScreen && !event.key.repeat) ToggleFullScreen();
+          if (binding.action == Action::kFullScreen && !event.key.repeat) {
+            SetFullScreen(!fullScreen_);
+            Show();
+          }
         }
         break;
       case SDL_WINDOWEVENT:
@@ -192,12 +196,22 @@ void SdlPlatform::Show() {
   stale_ = false;
 }
 
-void SdlPlatform::ToggleFullScreen() {
-  fullScreen_ = !fullScreen_;
-  SDL_SetWindowFullscreen(window_, fullScreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-  if (!fullScreen_) SDL_SetWindowSize(window_, kScreenWidth, kScreenHeight);
+void SdlPlatform::SetFullScreen(bool on) {
+  fullScreen_ = on;
+  if (managed_) {
+    // The window manager does it; SDL waits a moment for it to answer.
+    SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (!on) SDL_SetWindowSize(window_, kScreenWidth, kScreenHeight);
+  } else {
+    // With no window manager there is nobody to ask (or to wait for): a
+    // window without a border over the whole display is full screen.
+    SDL_Rect bounds{0, 0, kScreenWidth, kScreenHeight};
+    if (on) SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &bounds);
+    SDL_SetWindowBordered(window_, on ? SDL_FALSE : SDL_TRUE);
+    SDL_SetWindowSize(window_, bounds.w, bounds.h);
+    SDL_SetWindowPosition(window_, on ? bounds.x : SDL_WINDOWPOS_CENTERED, on ? bounds.y : SDL_WINDOWPOS_CENTERED);
+  }
   stale_ = true;
-  Show();
 }
 
 }  // namespace ks

@@ -20,8 +20,8 @@ class SdlPlatform : public Platform {
 
   // Opens one top-most window titled "Direct X", full screen on the
   // desktop's own mode, pointer hidden, and the sound card (without one the
-  // player says so once and stays silent). Returns false with a reason when
-  // there is no display.
+  // story plays silently). Returns false with a reason when there is no
+  // display.
   bool Open(std::string* error);
   // Closes the sound card and the window; the desktop is as it was.
   void Close();
@@ -36,13 +36,15 @@ class SdlPlatform : public Platform {
  private:
   // Draws the last presented picture into the window, scaled and letterboxed.
   void Show();
-  void ToggleFullScreen();
+  // Full screen on the desktop's own mode, or a 640 x 480 window.
+  void SetFullScreen(bool on);
 
   SDL_Window* window_ = nullptr;
   SDL_Surface* frame_ = nullptr;     // wraps shown_
   std::vector<uint32_t> shown_;      // the picture on the screen
   bool stale_ = true;                // the window must be drawn again
   bool fullScreen_ = true;
+  bool managed_ = true;  // a window manager looks after the window
   uint32_t noticeEvent_ = 0;
   MixerAudio audio_;
 };
