@@ -274,6 +274,23 @@ TEST_F(Story, ToTitleShowsItsNoticeThenRestartsTheScriptAndStopsTheLoopingEffect
   EXPECT_EQ(state_.loopSeChannel.playing, 0u);
 }
 
+TEST_F(Story, WaitingPageIsNotRedrawnButAFadedScreenIs) {
+  story_.Write("white.bmp", EncodeBmp(SolidImage(640, 480, 0xFFFFFF), 24));
+  Start("@Gwhite.bmp,@E@F@E");
+  ASSERT_TRUE(Frame());
+  const uint64_t presents = platform_.presents();
+  Frames(10);  // the reader reads: the same picture, nothing sent again
+  EXPECT_EQ(platform_.presents(), presents);
+  EXPECT_EQ(CountShown(kScreen, kWhitePixel), 640 * 480);
+
+  ASSERT_TRUE(Frame("E"));  // the fade: the page and the picture stay the same
+  Frames(2);
+  EXPECT_EQ(state_.fadeActive, 0u);
+  EXPECT_EQ(CountShown(kScreen, 0), 640 * 480);
+  ASSERT_TRUE(Frame());  // no key down, same scene, but the screen was faded
+  EXPECT_EQ(CountShown(kScreen, kWhitePixel), 640 * 480);
+}
+
 TEST_F(Story, ScreenModeOutsideTheKnownOnesShowsOnlyTheBackground) {
   Start("text@E");
   state_.uiMode = 9;
