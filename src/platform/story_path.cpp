@@ -1,24 +1,145 @@
 #include "platform/story_path.h"
 
+#include <dirent.h>
+#include <iconv.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <vector>
+
 #include "engine/sjis.h"
 
 namespace ks {
+namespace {
 
-std::string StoryPath(const std::string& root, const char* name) {
-  std::string path = root.empty() ? std::string(".") : root;
-  path += '/';
-  // A 0x5C that trails a lead byte is half of a character ("ソ" is 83 5C),
-  // not a separator.
-  for (const char* p = name; *p != '\0'; ++p) {
-    const auto b = static_cast<uint8_t>(*p);
-    if (IsSjisLeadByte(b) && p[1] != '\0') {
-      path += *p++;
-      path += *p;
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0;
+}
+
+// The name's folders and file, "\" and "/" both separating. A 0x5C that
+// trails a lead byte is half of a character ("ソ" is 83 5C), not a separator.
+std::vector<std::string> Components(const std::string& name, bool shiftJis) {
+  std::vector<std::string> parts(1);
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto b = uint8_t(name[i]);
+    if (shiftJis && IsSjisLeadByte(b) && i + 1 < name.size()) {
+      parts.back() += name.substr(i, 2);
+      ++i;
+    } else if (b == '\\' || b == '/') {
+      parts.emplace_back();
     } else {
-      path += (*p == '\\') ? '/' : *p;
+      parts.back() += char(b);
     }
   }
-  return path;
+  parts.erase(std::remove(parts.begin(), parts.end(), std::string()), parts.end());
+  return parts;
 }
+
+char Fold(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+// Equal but for the case of ASCII letters. In Shift-JIS a lead byte and the
+// byte after it are one character and must match exactly.
+bool SameIgnoringCase(const std::string& a, const std::string& b, bool shiftJis) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (shiftJis && IsSjisLeadByte(uint8_t(a[i])) && i + 1 < a.size()) {
+      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+      ++i;
+    } else if (Fold(a[i]) != Fold(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The entries of `folder` that `part` may name: itself when it exists, then
+// those that match it ignoring case, in byte order so that the choice never
+// depends on the order of the disk.
+std::vector<std::string> Candidates(const std::string& folder, const std::string& part, bool shiftJis) {
+  std::vector<std::string> found;
+  if (Exists(folder + "/" + part)) found.push_back(part);
+  if (DIR* dir = opendir(folder.c_str())) {
+    std::vector<std::string> others;
+    while (const dirent* e = readdir(dir)) {
+      if (e->d_name != part && SameIgnoringCase(e->d_name, part, shiftJis)) others.emplace_back(e->d_name);
+    }
+    closedir(dir);
+    std::sort(others.begin(), others.end());
+    found.insert(found.end(), others.begin(), others.end());
+  }
+  return found;
+}
+
+struct Walk {
+  std::string relative;  // the components resolved, then the rest as written
+  bool found = false;
+};
+
+std::string Join(const std::string& a, const std::string& b) { return a.empty() ? b : a + "/" + b; }
+
+// Resolves parts[i..] under root/relative, trying each candidate of a
+// component in turn (a story may hold both "DATA" and "Data"). When none
+// leads to a file, gives the first candidates as far as they go and the rest
+// as written.
+Walk Resolve(const std::string& root, const std::string& relative, const std::vector<std::string>& parts, size_t i,
+             bool shiftJis) {
+  if (i == parts.size()) return {relative, true};
+  const std::vector<std::string> candidates =
+      Candidates(relative.empty() ? root : root + "/" + relative, parts[i], shiftJis);
+  Walk first;
+  for (const std::string& candidate : candidates) {
+    Walk walk = Resolve(root, Join(relative, candidate), parts, i + 1, shiftJis);
+    if (walk.found) return walk;
+    if (first.relative.empty()) first = std::move(walk);
+  }
+  if (!first.relative.empty()) return first;
+  Walk rest{relative, false};
+  for (size_t j = i; j < parts.size(); ++j) rest.relative = Join(rest.relative, parts[j]);
+  return rest;
+}
+
+// The name converted from code page 932 to UTF-8; empty when it is not CP932
+// or needs no converting.
+std::string Utf8Of(const std::string& name) {
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  std::string out(name.size() * 3 + 4, '\0');
+  char* in = const_cast<char*>(name.data());
+  size_t inLeft = name.size();
+  char* outPtr = out.data();
+  size_t outLeft = out.size();
+  const bool ok = iconv(cd, &in, &inLeft, &outPtr, &outLeft) != size_t(-1) && inLeft == 0;
+  iconv_close(cd);
+  if (!ok) return {};
+  out.resize(out.size() - outLeft);
+  return out == name ? std::string() : out;
+}
+
+}  // namespace
+
+StoryFile FindStoryFile(const std::string& root, const char* name) {
+  const std::string base = root.empty() ? std::string(".") : root;
+  auto result = [&](const Walk& walk, bool exact) {
+    return StoryFile{base + "/" + walk.relative, walk.relative, walk.found, exact};
+  };
+
+  const std::vector<std::string> parts = Components(name, /*shiftJis=*/true);
+  std::string asWritten;
+  for (const std::string& part : parts) asWritten += (asWritten.empty() ? "" : "/") + part;
+  if (!parts.empty() && Exists(base + "/" + asWritten)) return result({asWritten, true}, true);
+  if (parts.empty()) return result({"", false}, false);
+
+  const Walk walk = Resolve(base, "", parts, 0, /*shiftJis=*/true);
+  if (walk.found) return result(walk, false);
+
+  if (const std::string utf8 = Utf8Of(name); !utf8.empty()) {
+    const Walk converted = Resolve(base, "", Components(utf8, /*shiftJis=*/false), 0, /*shiftJis=*/false);
+    if (converted.found) return result(converted, false);
+  }
+  return result(walk, false);
+}
+
+std::string StoryPath(const std::string& root, const char* name) { return FindStoryFile(root, name).path; }
 
 }  // namespace ks
