@@ -4,6 +4,10 @@ namespace ks::test {
 
 void FrameTest::Start(const std::string& script) {
   story_.WriteScript(script);
+  StartStory();
+}
+
+void FrameTest::StartStory() {
   state_.storyRoot = story_.root();
   std::string error;
   ASSERT_TRUE(StartUp(state_, platform_, &error)) << error;

@@ -15,6 +15,8 @@ class FrameTest : public ::testing::Test {
  protected:
   // Writes `script` into the story folder and starts the player on it.
   void Start(const std::string& script);
+  // Starts the player on the story folder as it is.
+  void StartStory();
   // Runs the main loop until one more frame is processed with `keys` held
   // ("." none, or letters as the replay tool takes them). Returns false when
   // the loop ended instead.

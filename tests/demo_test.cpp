@@ -1,0 +1,66 @@
+// The bundled demo story, played through every branch by the same walk that
+// scripts/demo pictures (demo/walkthrough.txt).
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "frame_support.h"
+
+namespace ks {
+namespace {
+
+namespace fs = std::filesystem;
+using test::PageString;
+
+class Demo : public test::FrameTest {};
+
+TEST_F(Demo, EveryBranchPlaysToTheEnd) {
+  if (!fs::exists(KS_DEMO_DIR "/DATA/Script.txt")) GTEST_SKIP() << "the demo story is not built";
+  fs::copy(KS_DEMO_DIR, story_.root(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  fs::remove(story_.Path("DATA/save.txt"));
+  StartStory();
+
+  std::ifstream walk(KS_SOURCE_DIR "/demo/walkthrough.txt");
+  std::set<std::string> pictures, music;
+  bool faded = false, titleNotice = false, saved = false, rain = false, ended = false;
+  int pages = 0;
+  for (std::string line; std::getline(walk, line) && !ended;) {
+    std::istringstream fields(line);
+    std::string keys;
+    if (!(fields >> keys) || keys[0] == '#') continue;
+    for (const std::string& frameKeys : {keys, std::string(".")}) {
+      if (!Frame(frameKeys)) {
+        ended = true;
+        break;
+      }
+      pictures.insert(state_.backgroundFile);
+      music.insert(state_.bgmFile);
+      faded = faded || state_.fadeActive;
+      titleNotice = titleNotice || state_.titleNotice;
+      saved = saved || state_.savedNotice;
+      rain = rain || state_.loopSeChannel.playing;
+    }
+    if (state_.uiMode == kUiPage && !state_.fadeActive && !state_.quitRequested) {
+      EXPECT_FALSE(PageString(state_).empty()) << "after line: " << line;
+      ++pages;
+    }
+  }
+  EXPECT_TRUE(ended || !MainLoopStep(state_, platform_)) << "the story did not end";
+  EXPECT_EQ(state_.quitRequested, 1u);
+  EXPECT_GE(pages, 20);
+  EXPECT_EQ(pictures, (std::set<std::string>{"title.bmp", "street.bmp", "river.bmp", "forest.bmp", "lantern.bmp",
+                                             "ending.bmp"}));
+  EXPECT_EQ(music, (std::set<std::string>{"theme.wav", "town.wav", "festival.wav"}));
+  EXPECT_TRUE(rain);
+  EXPECT_EQ(state_.loopSeChannel.playing, 0u);  // "@Y" stopped it
+  EXPECT_TRUE(faded);
+  EXPECT_TRUE(titleNotice);
+  EXPECT_TRUE(saved);
+  EXPECT_EQ(story_.Read("DATA/save.txt").size(), 1068u);
+  EXPECT_GT(platform_.audio().starts(AudioChannel::kPageSound), 15);
+  EXPECT_GE(platform_.audio().starts(AudioChannel::kOneShotEffect), 2);
+}
+
+}  // namespace
+}  // namespace ks
