@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "frame_support.h"
+#include "script/checker.h"
 
 namespace ks {
 namespace {
@@ -60,6 +61,14 @@ TEST_F(Demo, EveryBranchPlaysToTheEnd) {
   EXPECT_EQ(story_.Read("DATA/save.txt").size(), 1068u);
   EXPECT_GT(platform_.audio().starts(AudioChannel::kPageSound), 15);
   EXPECT_GE(platform_.audio().starts(AudioChannel::kOneShotEffect), 2);
+}
+
+TEST(DemoScript, ChecksClean) {
+  if (!fs::exists(KS_DEMO_DIR "/DATA/Script.txt")) GTEST_SKIP() << "the demo story is not built";
+  StoryCheck check;
+  std::string error;
+  ASSERT_TRUE(CheckStory(KS_DEMO_DIR, &check, &error)) << error;
+  for (const Finding& finding : check.findings) ADD_FAILURE() << finding.line << ":" << finding.column << ": " << finding.message;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace ks {
 
@@ -11,5 +12,9 @@ namespace ks {
 constexpr bool IsSjisLeadByte(uint8_t b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
+
+// Converts code page 932 bytes to UTF-8 (for file names and messages; script
+// text itself is never converted). Returns false when they are not CP932.
+bool Cp932ToUtf8(const std::string& bytes, std::string* utf8);
 
 }  // namespace ks

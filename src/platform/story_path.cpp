@@ -1,7 +1,6 @@
 #include "platform/story_path.h"
 
 #include <dirent.h>
-#include <iconv.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -99,23 +98,6 @@ Walk Resolve(const std::string& root, const std::string& relative, const std::ve
   return rest;
 }
 
-// The name converted from code page 932 to UTF-8; empty when it is not CP932
-// or needs no converting.
-std::string Utf8Of(const std::string& name) {
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
-  std::string out(name.size() * 3 + 4, '\0');
-  char* in = const_cast<char*>(name.data());
-  size_t inLeft = name.size();
-  char* outPtr = out.data();
-  size_t outLeft = out.size();
-  const bool ok = iconv(cd, &in, &inLeft, &outPtr, &outLeft) != size_t(-1) && inLeft == 0;
-  iconv_close(cd);
-  if (!ok) return {};
-  out.resize(out.size() - outLeft);
-  return out == name ? std::string() : out;
-}
-
 }  // namespace
 
 StoryFile FindStoryFile(const std::string& root, const char* name) {
@@ -133,7 +115,8 @@ StoryFile FindStoryFile(const std::string& root, const char* name) {
   const Walk walk = Resolve(base, "", parts, 0, /*shiftJis=*/true);
   if (walk.found) return result(walk, false);
 
-  if (const std::string utf8 = Utf8Of(name); !utf8.empty()) {
+  // A story unpacked with its names converted to UTF-8.
+  if (std::string utf8; Cp932ToUtf8(name, &utf8) && utf8 != name) {
     const Walk converted = Resolve(base, "", Components(utf8, /*shiftJis=*/false), 0, /*shiftJis=*/false);
     if (converted.found) return result(converted, false);
   }

@@ -11,8 +11,6 @@
 // what it finds there is what the whole scan found.
 #include "script/checker.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -30,20 +28,8 @@ bool IsCommandLetter(uint8_t b) { return std::string_view("ACDEFGHJKMNPRSTUWYZ")
 
 // A name in quotes, converted from Shift-JIS to UTF-8 when it converts.
 std::string Quoted(const std::string& name) {
-  std::string shown = name;
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd != reinterpret_cast<iconv_t>(-1)) {
-    std::string out(name.size() * 3 + 4, '\0');
-    char* in = const_cast<char*>(name.data());
-    size_t inLeft = name.size();
-    char* outPtr = out.data();
-    size_t outLeft = out.size();
-    if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != size_t(-1) && inLeft == 0) {
-      shown.assign(out.data(), out.size() - outLeft);
-    }
-    iconv_close(cd);
-  }
-  return '"' + shown + '"';
+  std::string shown;
+  return '"' + (Cp932ToUtf8(name, &shown) ? shown : name) + '"';
 }
 
 class Checker {
