@@ -5,9 +5,9 @@
 KS_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev
   libfreetype-dev libfontconfig-dev libpng-dev fonts-ipafont-gothic)
 # Running the tests: GoogleTest, Google Benchmark, clang for the sanitizer and
-# fuzz build, and an X server and key presses for the end-to-end tests.
-KS_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps
-  imagemagick)
+# fuzz build, an X server, key presses and screenshots (xwd) for the
+# end-to-end tests, and /usr/bin/time for bench/player_bench.sh.
+KS_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps time)
 
 ks_missing_packages() {
   local pkg
