@@ -6,11 +6,14 @@
 // as "@B" and "@@E" shows one "@" and ends the page. Bytes are not read as
 // characters: the second byte of a full-width space (81 40) is an "@" too.
 //
-// A run can only repeat itself through "@J", and between stopping points it
-// depends on nothing but its position, so a run that examines more bytes
-// than the script holds is going round a loop that will never stop. Such a
-// run ends as if the script had ended, keeping the page it has built.
+// Between stopping points a run depends on nothing but its position, and only
+// "@J" goes back. So a run that carries out the same "@J" twice is going round
+// a loop that will never reach a stop: it ends there, after one lap, as if
+// the script had ended, keeping the page it has built (the reader can still
+// open the menu or quit).
 #include "script/interpreter.h"
+
+#include <unordered_set>
 
 #include "engine/text_field.h"
 #include "present/background.h"
@@ -55,13 +58,9 @@ void ReadChoiceList(EngineState& state) {
 
 void RunScript(EngineState& state) {
   const uint8_t* buf = state.scriptBuffer.data();
-  uint64_t budget = uint64_t{2} * state.scriptSize + 64;
+  std::unordered_set<uint32_t> jumpsTaken;  // where this run's "@J"s stand
   uint32_t& pos = state.scriptPos;
   while (pos < state.scriptSize) {
-    if (budget-- == 0) {
-      pos = state.scriptSize;
-      break;
-    }
     const uint8_t b = buf[pos];
     if (b == ',') {
       ++pos;
@@ -111,6 +110,10 @@ void RunScript(EngineState& state) {
         ++pos;
         break;
       case 'J':
+        if (!jumpsTaken.insert(pos).second) {  // this jump again: a loop
+          pos = state.scriptSize;
+          break;
+        }
         ++pos;
         ReadField(state, number, sizeof number);
         pos = LabelPosition(state, AtolRule(number));
