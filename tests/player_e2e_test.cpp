@@ -92,6 +92,18 @@ TEST_F(Player, MissingScriptIsOneLineAndExit1) {
   EXPECT_FALSE(x_.WaitForWindow("Direct X", 200)) << "the window outlived the player";
 }
 
+TEST_F(Player, NoDisplayIsOneLineAndExit1) {
+  story_.WriteScript("page@E");
+  ASSERT_TRUE(player_.Start({KS_PLAYER}, story_.root(), {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
+                            story_.Path("player.log")));
+  int status = -1;
+  ASSERT_TRUE(player_.Wait(5000, &status)) << "the player runs on with nothing to show";
+  EXPECT_EQ(status, 1);
+  const std::string log = Log();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  EXPECT_NE(log.find("kamishibai: cannot open the display"), std::string::npos) << log;
+}
+
 // A 440 Hz tone of `ms` milliseconds, 44.1 kHz 16-bit mono.
 std::string ToneWav(int ms) {
   const uint32_t rate = 44100, samples = rate * uint32_t(ms) / 1000;

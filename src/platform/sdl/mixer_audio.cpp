@@ -7,44 +7,15 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
 
 #include "engine/report.h"
+#include "platform/sdl/quiet_stderr.h"
 
 
 namespace ks {
 namespace {
 
 constexpr int kChannels = kAudioChannelCount;
-
-// While SDL probes for a sound card, the sound libraries print their own
-// diagnostics (a machine without one gets a page of ALSA internals); the
-// reader gets one line of ours instead.
-class QuietStderr {
- public:
-  QuietStderr() {
-    std::fflush(stderr);
-    saved_ = dup(STDERR_FILENO);
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null >= 0) {
-      dup2(null, STDERR_FILENO);
-      close(null);
-    }
-  }
-  ~QuietStderr() {
-    std::fflush(stderr);
-    if (saved_ >= 0) {
-      dup2(saved_, STDERR_FILENO);
-      close(saved_);
-    }
-  }
-
- private:
-  int saved_ = -1;
-};
 
 // What each channel is playing, read by the hooks. Guarded by the audio lock.
 struct ChannelState {
@@ -100,11 +71,11 @@ void MixerAudio::OpenDevice(uint32_t noticeEvent) {
   Mix_Init(MIX_INIT_OGG | MIX_INIT_MP3 | MIX_INIT_FLAC);
   bool opened = false;
   {
-    const QuietStderr quiet;  // the sound libraries' own diagnostics
+    const QuietStderr quiet;
     opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 1024) == 0;
   }
   if (!opened) {
-    missing_ = SDL_GetError();
+    missing_ = *SDL_GetError() ? SDL_GetError() : "SDL gives no reason";
     return;
   }
   gDevice = FindMixerDevice();

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "engine/limits.h"
+#include "platform/sdl/quiet_stderr.h"
 
 namespace ks {
 namespace {
@@ -80,8 +81,21 @@ bool SdlPlatform::Open(std::string* error) {
   // The window surface is drawn by us; SDL would otherwise put it on an
   // OpenGL texture, loading a GPU driver (or, without one, all of LLVM) for it.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+  int status = 0;
+  {
+    const QuietStderr quiet;
+    status = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER);
+  }
+  if (status != 0) {
     if (error) *error = std::string("cannot open the display: ") + SDL_GetError();
+    return false;
+  }
+  // Without a display SDL falls back to drawing nowhere, where nobody could
+  // see the story or press a key to end it.
+  const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+  if (driver.empty() || driver == "offscreen" || driver == "dummy") {
+    if (error) *error = "cannot open the display: no X11 or Wayland display answers";
+    Close();
     return false;
   }
   window_ = SDL_CreateWindow("Direct X", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kScreenWidth, kScreenHeight,
