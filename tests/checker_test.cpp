@@ -69,6 +69,13 @@ TEST_F(Check, DefinitionsTheLabelIndexSkipsOrOverwrites) {
                     "jumps to it go to line 2"}});
 }
 
+TEST_F(Check, LabelDefinedByAnAtSInsideAField) {
+  // "あ　Sakura": the full-width space (81 40) and "S" make "@S" for the label
+  // scan, inside the choice text; label 0 then stands in the choice list.
+  Expect("@S0,\r\nstart@E\r\n@C\x82\xa0\x81\x40Sakura,0\r\n@\r\n",
+         {{E, 3, 6, "inside a field defines label 0; jumps to it go to line 3"}});
+}
+
 TEST_F(Check, PageLongerThan999BytesOncePerPage) {
   // "@N" counts; "@E" ends the page without clearing it, "@R" clears it.
   Expect(std::string(998, 'a') + "@Nb@Ec@R" + std::string(1000, 'd'),

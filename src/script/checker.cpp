@@ -285,6 +285,21 @@ void Checker::Labels() {
         "the label index skips this definition of label " + std::to_string(n) + " (" + why + "); jumps to it go to " +
             (target == 0 ? std::string("the start of the script") : "line " + std::to_string(LineOf(target))));
   }
+  // The label scan does not know fields: an "@S" inside a file name or a
+  // choice text (a full-width space before "S" is one) defines a label too.
+  for (size_t n = 0; n < kLabelCount; ++n) {
+    const uint32_t target = state_.labelTable[n];
+    if (target == 0 || std::any_of(definitions_.begin(), definitions_.end(), [&](const Definition& d) {
+          return size_t(d.number) == n && d.end == target;
+        })) {
+      continue;
+    }
+    uint32_t at = target - 1;  // its comma; the "@S" is before its number
+    while (at > 0 && !(buf_[at - 1] == '@' && buf_[at] == 'S')) --at;
+    Add(Severity::kError, at > 0 ? at - 1 : 0,
+        "an \"@S\" inside a field defines label " + std::to_string(n) + "; jumps to it go to line " +
+            std::to_string(LineOf(target)));
+  }
   for (const Use& u : uses_) {
     if (state_.labelTable[size_t(u.number)] != 0) continue;
     Add(Severity::kWarning, u.at,
