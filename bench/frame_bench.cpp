@@ -28,7 +28,9 @@ void FillPage(ks::EngineState& s) {
   s.pageLength = n;
 }
 
-void BM_ComposedFrameFullPage(benchmark::State& bench) {
+// A full page over a picture. With a key held every frame composes; with
+// none, a frame finds the same picture on the screen and draws nothing.
+void FullPageFrame(benchmark::State& bench, bool keyHeld) {
   ks::EngineState s;
   std::string error;
   if (!ks::OpenFonts(s, &error)) {
@@ -37,13 +39,20 @@ void BM_ComposedFrameFullPage(benchmark::State& bench) {
   }
   FillPage(s);
   std::fill(s.backgroundSurface.pixels.begin(), s.backgroundSurface.pixels.end(), 0x336699u);
-  ks::HeadlessPlatform platform;
+  ks::FrameKeys keys;
+  keys.down = keyHeld;  // Down does nothing on a page
+  ks::HeadlessPlatform platform({keys});
   for (auto _ : bench) {
     platform.Advance(ks::kFrameMs);
     benchmark::DoNotOptimize(ks::UpdateFrame(s, platform));
   }
 }
+
+void BM_ComposedFrameFullPage(benchmark::State& bench) { FullPageFrame(bench, /*keyHeld=*/true); }
 BENCHMARK(BM_ComposedFrameFullPage)->Unit(benchmark::kMicrosecond);
+
+void BM_WaitingFrameFullPage(benchmark::State& bench) { FullPageFrame(bench, /*keyHeld=*/false); }
+BENCHMARK(BM_WaitingFrameFullPage)->Unit(benchmark::kMicrosecond);
 
 void BM_FadeFrame(benchmark::State& bench) {
   ks::EngineState s;
