@@ -1,7 +1,11 @@
 #include "script/script_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "present/background.h"
+#include "save/save_file.h"
+#include "sound/sound.h"
 #include "test_support.h"
 
 namespace ks {
@@ -40,6 +44,28 @@ TEST(LoadScript, MissingOrUnreadableFileIsReportedNotLoaded) {
   EXPECT_FALSE(LoadScript(s, &error));
   EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
   EXPECT_EQ(s.scriptSize, 0u);
+}
+
+// A FIFO would block a reader until someone writes to it, and a device like
+// /dev/zero never ends: a story's files are read only when they are files.
+TEST(LoadScript, FifosAndDevicesAreRefusedAtOnce) {
+  TempStory story;
+  ASSERT_EQ(mkfifo(story.Path("DATA/Script.txt").c_str(), 0644), 0);
+  ASSERT_EQ(mkfifo(story.Path("DATA/save.txt").c_str(), 0644), 0);
+  ASSERT_EQ(mkfifo(story.Path("song.wav").c_str(), 0644), 0);
+  ASSERT_EQ(symlink("/dev/zero", story.Path("zero.bmp").c_str()), 0);
+  EngineState s;
+  s.storyRoot = story.root();
+  test::RecordingAudio audio;
+  s.audio = &audio;
+  std::string error;
+  EXPECT_FALSE(LoadScript(s, &error));
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  EXPECT_FALSE(LoadGame(s, &error));
+  EXPECT_FALSE(LoadBackground(s, s.backgroundSurface, "zero.bmp", &error));
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  PlayBgm(s, "song.wav");
+  EXPECT_TRUE(audio.calls.empty());
 }
 
 TEST(ReadField, CopiesUpToTheCommaAndStepsPastIt) {

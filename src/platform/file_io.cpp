@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace ks {
@@ -24,24 +23,41 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+bool IsRegularFile(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>* bytes,
                    std::string* error) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return Fail(error, "read", path, std::strerror(errno));
+  // Opened without waiting, so that a FIFO named like a story file cannot
+  // hold the player; only a regular file is read.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Fail(error, "read", path, std::strerror(errno));
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const bool folder = S_ISDIR(info.st_mode);
+    close(fd);
+    return Fail(error, "read", path, folder ? std::strerror(EISDIR) : "not a regular file");
+  }
   std::vector<uint8_t> data;
   uint8_t chunk[65536];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    if (got > maxBytes - data.size()) {
-      std::fclose(file);
+  for (;;) {
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const int err = errno;
+      close(fd);
+      return Fail(error, "read", path, std::strerror(err));
+    }
+    if (got == 0) break;
+    if (size_t(got) > maxBytes - data.size()) {
+      close(fd);
       return Fail(error, "read", path, "the file is too large");
     }
     data.insert(data.end(), chunk, chunk + got);
   }
-  // A folder opens but does not read (EISDIR); so does a failing disk.
-  const int readErrno = std::ferror(file) ? errno : 0;
-  std::fclose(file);
-  if (readErrno != 0) return Fail(error, "read", path, std::strerror(readErrno));
+  close(fd);
   data.shrink_to_fit();
   *bytes = std::move(data);
   return true;

@@ -8,9 +8,12 @@
 
 namespace ks {
 
-// Reads the whole file at `path` into `bytes`. Returns false with a reason
-// ("cannot read PATH: ...") when it cannot be opened or read, or when it is
-// larger than `maxBytes`; `bytes` is then left as it was.
+// Whether `path` is a regular file (not a folder, FIFO or device).
+bool IsRegularFile(const std::string& path);
+
+// Reads the whole regular file at `path` into `bytes`. Returns false with a
+// reason ("cannot read PATH: ...") when it cannot be opened or read, is not a
+// regular file, or is larger than `maxBytes`; `bytes` is then left as it was.
 bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>* bytes,
                    std::string* error);
 

@@ -1,8 +1,7 @@
 #include "save/save_file.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "platform/file_io.h"
 #include "platform/story_path.h"
@@ -45,19 +44,15 @@ bool SaveGame(EngineState& state, std::string* error) {
 
 bool LoadGame(EngineState& state, std::string* error) {
   const std::string path = StoryPath(state.storyRoot, kSaveFileName);
-  SaveRecord record;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) {
-    if (error) *error = "cannot load " + path + ": " + std::strerror(errno);
-    return false;
-  }
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, size_t{1} << 20, &bytes, error)) return false;
   // Bytes past the record are not ours and are ignored.
-  const size_t got = std::fread(&record, 1, sizeof record, file);
-  std::fclose(file);
-  if (got != sizeof record) {
-    if (error) *error = "cannot load " + path + ": it is not a save file (" + std::to_string(got) + " bytes)";
+  if (bytes.size() < sizeof(SaveRecord)) {
+    if (error) *error = "cannot load " + path + ": it is not a save file (" + std::to_string(bytes.size()) + " bytes)";
     return false;
   }
+  SaveRecord record;
+  std::memcpy(&record, bytes.data(), sizeof record);
 
   // Names are passed to file calls and the page to the text drawing: each
   // must end inside its field, and the cursor inside the script.

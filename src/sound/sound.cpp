@@ -1,6 +1,7 @@
 #include "sound/sound.h"
 
 #include "engine/text_field.h"
+#include "platform/file_io.h"
 #include "platform/story_path.h"
 
 namespace ks {
@@ -16,10 +17,13 @@ void StopChannel(EngineState& state, SoundChannel& channel) {
   channel.playing = 0;
 }
 
-// Opens `fileName` from the story folder; an empty name opens nothing.
+// Opens `fileName` from the story folder. Only a regular file is handed to
+// the device: an empty name (the folder itself), a FIFO or a device opens
+// nothing.
 DeviceId OpenSound(EngineState& state, AudioChannel kind, const char* fileName) {
-  if (!state.audio || fileName[0] == '\0') return kNoDevice;
-  return state.audio->Open(kind, StoryPath(state.storyRoot, fileName));
+  if (!state.audio) return kNoDevice;
+  const std::string path = StoryPath(state.storyRoot, fileName);
+  return IsRegularFile(path) ? state.audio->Open(kind, path) : kNoDevice;
 }
 
 void PlayOnChannel(EngineState& state, SoundChannel& channel, const char* fileName, bool repeats) {
