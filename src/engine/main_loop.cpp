@@ -11,8 +11,11 @@ bool StartUp(EngineState& state, Platform& platform, std::string* error) {
   state.audio = &platform.Audio();
   if (!LoadScript(state, error)) return false;
   BuildLabelIndex(state);
+  // The fonts before the first page: without them the program ends, and it
+  // should not start the story's music on its way out.
+  if (!OpenFonts(state, error)) return false;
   RunScript(state);  // the first page is ready before the first frame
-  return OpenFonts(state, error);
+  return true;
 }
 
 bool MainLoopStep(EngineState& state, Platform& platform) {
