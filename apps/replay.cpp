@@ -1,7 +1,9 @@
 // kamishibai-replay: plays a story headless and deterministically, for tests
 // and for authors who want pictures of their story. Start-up and the main
 // loop are the player's own; only the platform is simulated.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>

@@ -39,6 +39,10 @@ int main(int argc, char** argv) {
   }
   while (platform.times.size() < frames + 1 && ks::MainLoopStep(state, platform)) {
   }
+  if (platform.times.size() < 2) {
+    std::fprintf(stderr, "frame_pacing: the story ended before two frames\n");
+    return 1;
+  }
   std::vector<double> late;  // how far each frame came after its gate opened
   for (size_t i = 1; i < platform.times.size(); ++i) late.push_back((platform.times[i] - platform.times[i - 1]) * 1000 - 33);
   std::sort(late.begin(), late.end());

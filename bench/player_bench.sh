@@ -11,17 +11,20 @@ for tool in Xvfb xdotool /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "player_bench: $tool is needed" >&2; exit 1; }
 done
 
-story=$(mktemp -d)
+work=$(mktemp -d)
 xvfb_pid=""
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$story"; }
+cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
+story="$work/story"
+mkdir "$story"
 cp -r "$build/demo/." "$story/"
 rm -f "$story/DATA/save.txt"
 
-exec 3< <(Xvfb -displayfd 1 -br -screen 0 640x480x24 -nolisten tcp 2>/dev/null & echo "pid $!"; wait)
-read -r _ xvfb_pid <&3
-read -r display <&3
-export DISPLAY=":$display"
+# Xvfb picks a free display and writes its number into a file.
+Xvfb -displayfd 3 -br -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$work/display")"
 
 echo "== player on the demo story (Xvfb $DISPLAY, $(nproc) cores)"
 "$build/bin/player_probe" "$PWD/$build/bin/kamishibai" "$story"

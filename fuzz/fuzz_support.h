@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <sys/stat.h>
@@ -16,6 +17,8 @@ inline const std::string& StoryFolder() {
     std::string pattern = "/tmp/ks-fuzz-XXXXXX";
     if (!mkdtemp(pattern.data())) std::abort();
     mkdir((pattern + "/DATA").c_str(), 0755);
+    static std::string removed = pattern;
+    std::atexit([] { std::filesystem::remove_all(removed); });
     return pattern;
   }();
   return folder;

@@ -2,7 +2,7 @@
 # needs, installed only when missing, and the build itself.
 
 # Building the player and its tools.
-KS_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev
+KS_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-mixer-dev libx11-dev
   libfreetype-dev libfontconfig-dev libpng-dev fonts-ipafont-gothic)
 # Running the tests: GoogleTest, Google Benchmark, clang for the sanitizer and
 # fuzz build, an X server, key presses and screenshots (xwd) for the

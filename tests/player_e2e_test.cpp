@@ -28,8 +28,9 @@ Image Bands() {
 class Player : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (!test::HaveTools({"Xvfb", "xdotool", "xwd"})) GTEST_SKIP() << "Xvfb, xdotool and xwd are needed";
     std::string error;
-    if (!x_.Start(&error)) GTEST_SKIP() << error;
+    ASSERT_TRUE(x_.Start(&error)) << error;
   }
   // Starts the player in the story folder.
   void Launch(const std::map<std::string, std::string>& env = {}, bool waitForWindow = true) {

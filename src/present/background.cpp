@@ -8,7 +8,10 @@
 #include "platform/story_path.h"
 
 namespace ks {
+namespace {
 
+// Copies `image` unscaled to (0, 0) of `target`, cut at the target's edges;
+// pixels outside the image keep what they were.
 void BlitImage(Surface& target, const Image& image) {
   const int width = std::min(image.width, target.width);
   const int height = std::min(image.height, target.height);
@@ -17,6 +20,8 @@ void BlitImage(Surface& target, const Image& image) {
                 size_t(width) * sizeof(uint32_t));
   }
 }
+
+}  // namespace
 
 bool LoadBackground(EngineState& state, Surface& target, const char* fileName, std::string* error) {
   std::vector<uint8_t> bytes;

@@ -9,10 +9,6 @@
 
 namespace ks {
 
-// Copies `image` unscaled to (0, 0) of `target`, cut at the target's edges;
-// pixels outside the image keep what they were.
-void BlitImage(Surface& target, const Image& image);
-
 // Loads the bitmap file `fileName` from the story folder onto `target` at
 // (0, 0), unscaled and cut at the edges. A file that does not load leaves
 // the surface as it was and returns false with the reason; the script's "@G"

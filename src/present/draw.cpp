@@ -49,12 +49,7 @@ Rect Intersect(const Rect& a, const Surface& s) {
 }  // namespace
 
 void CopySurface(const Surface& from, Surface& to) {
-  if (from.width == to.width && from.height == to.height) {
-    std::memcpy(to.pixels.data(), from.pixels.data(), from.pixels.size() * sizeof(uint32_t));
-    return;
-  }
-  const int width = std::min(from.width, to.width), height = std::min(from.height, to.height);
-  for (int y = 0; y < height; ++y) std::memcpy(to.Row(y), from.Row(y), size_t(width) * sizeof(uint32_t));
+  std::memcpy(to.pixels.data(), from.pixels.data(), std::min(from.pixels.size(), to.pixels.size()) * sizeof(uint32_t));
 }
 
 // A pixel belongs to the box when its centre lies inside the rounded shape;

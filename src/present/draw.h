@@ -9,7 +9,7 @@
 
 namespace ks {
 
-// Copies all of `from` onto `to` (same size) at (0, 0).
+// Copies all of `from` onto `to`, which has the same size.
 void CopySurface(const Surface& from, Surface& to);
 
 // A box from (left, top) to (right, bottom) with corners rounded by 20 x 20

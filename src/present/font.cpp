@@ -131,7 +131,6 @@ std::shared_ptr<Font> Font::Open(const FontRequest& request, std::string* error)
   FT_Set_Char_Size(face, 0, FT_F26Dot6(std::lround(emPixels * 64)), 72, 72);
 
   std::shared_ptr<Font> font(new Font(std::move(impl)));
-  font->file_ = match.file;
   font->cellHeight_ = request.cellHeight;
   font->ascent_ = int(std::lround(request.cellHeight * ascent / (ascent + descent)));
   return font;

@@ -51,7 +51,6 @@ class Font {
 
   int cellHeight() const { return cellHeight_; }
   int ascent() const { return ascent_; }  // from the cell's top to the baseline
-  const std::string& file() const { return file_; }
 
  private:
   struct Impl;
@@ -59,7 +58,6 @@ class Font {
   const Glyph& Render(uint16_t code);
 
   std::unique_ptr<Impl> impl_;
-  std::string file_;
   int cellHeight_ = 16;
   int ascent_ = 14;
   // code -> the glyph drawn for it, by the code's high byte then its low

@@ -3,9 +3,10 @@
 // position after the field's comma. Then, in every case, it steps one byte
 // more before the next test. That last step is why some definitions are never
 // indexed, and stories rely on it: a definition whose "@" comes right after
-// the comma of the definition the scan last recorded (two definitions on
-// consecutive lines, the line feed having become that comma; of three, the
-// third is found again, since the second was never read as one), and "@@S..."
+// the comma of the definition the scan has just read, whatever its number
+// (two definitions on consecutive lines, the line feed having become that
+// comma; of three, the third is found again, since the second was never read
+// as one), and "@@S..."
 // (the scan steps over the byte after the first "@"). The scan does not know
 // fields: "@S" inside a file name or a choice text defines a label too. A
 // later definition of a number overwrites an earlier one. The interpreter

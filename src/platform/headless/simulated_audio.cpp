@@ -25,7 +25,7 @@ std::optional<uint32_t> WavLengthMs(const std::string& path) {
       in.seekg(std::streamoff(size - 16 + (size & 1)), std::ios::cur);
     } else if (std::memcmp(header, "data", 4) == 0) {
       if (byteRate == 0) return std::nullopt;
-      return uint32_t(uint64_t(size) * 1000 / byteRate);
+      return uint32_t(std::min<uint64_t>(uint64_t(size) * 1000 / byteRate, UINT32_MAX));
     } else {
       in.seekg(std::streamoff(size) + (size & 1), std::ios::cur);
     }
