@@ -105,26 +105,10 @@ TEST_F(Player, NoDisplayIsOneLineAndExit1) {
   EXPECT_NE(log.find("kamishibai: cannot open the display"), std::string::npos) << log;
 }
 
-// A 440 Hz tone of `ms` milliseconds, 44.1 kHz 16-bit mono.
-std::string ToneWav(int ms) {
-  const uint32_t rate = 44100, samples = rate * uint32_t(ms) / 1000;
-  std::string wav;
-  auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) wav += char(v >> (8 * i)); };
-  auto u16 = [&](uint32_t v) { for (int i = 0; i < 2; ++i) wav += char(v >> (8 * i)); };
-  wav += "RIFF";
-  u32(36 + samples * 2);
-  wav += "WAVEfmt ";
-  u32(16), u16(1), u16(1), u32(rate), u32(rate * 2), u16(2), u16(16);
-  wav += "data";
-  u32(samples * 2);
-  for (uint32_t i = 0; i < samples; ++i) u16(uint32_t(int16_t(12000 * std::sin(2 * M_PI * 440 * i / rate))) & 0xFFFF);
-  return wav;
-}
-
 // Sound goes to a file through SDL's disk audio driver: 44.1 kHz, 16-bit
 // stereo, written at the pace it is played.
 TEST_F(Player, MusicLoopsPastItsLengthAndStopsOnD) {
-  story_.Write("tone.wav", ToneWav(200));
+  story_.Write("tone.wav", test::WavBytes(200, 440));
   story_.WriteScript("@Mtone.wav,Music plays.@E@DNow it stops.@E");
   const std::string raw = story_.Path("out.raw");
   Launch({{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", raw}});

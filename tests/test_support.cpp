@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -55,24 +56,20 @@ std::string PageString(const EngineState& state) {
   return std::string(state.pageText, strnlen(state.pageText, sizeof state.pageText));
 }
 
-std::string WavBytes(uint32_t ms) {
-  const uint32_t rate = 8000, samples = rate * ms / 1000;
+std::string WavBytes(uint32_t ms, double toneHz) {
+  const uint32_t rate = 44100, samples = uint32_t(uint64_t(rate) * ms / 1000);
   std::string wav;
   auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) wav += char(v >> (8 * i)); };
   auto u16 = [&](uint32_t v) { for (int i = 0; i < 2; ++i) wav += char(v >> (8 * i)); };
   wav += "RIFF";
-  u32(36 + samples);
+  u32(36 + samples * 2);
   wav += "WAVEfmt ";
-  u32(16);
-  u16(1);     // PCM
-  u16(1);     // mono
-  u32(rate);  // samples a second
-  u32(rate);  // bytes a second
-  u16(1);
-  u16(8);
+  u32(16), u16(1), u16(1), u32(rate), u32(rate * 2), u16(2), u16(16);  // PCM, mono, 16-bit
   wav += "data";
-  u32(samples);
-  wav.append(samples, char(0x80));  // silence for 8-bit PCM
+  u32(samples * 2);
+  for (uint32_t i = 0; i < samples; ++i) {
+    u16(uint16_t(int16_t(12000 * std::sin(2 * M_PI * toneHz * i / rate))));
+  }
   return wav;
 }
 

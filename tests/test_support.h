@@ -40,8 +40,9 @@ std::unique_ptr<EngineState> LoadedEngine(const TempStory& story, const std::str
 // The page text up to its NUL.
 std::string PageString(const EngineState& state);
 
-// A silent 8 kHz, 8-bit mono WAV file lasting `ms` milliseconds.
-std::string WavBytes(uint32_t ms);
+// A 44.1 kHz 16-bit mono WAV file lasting `ms` milliseconds: silence, or a
+// sine tone of `toneHz`.
+std::string WavBytes(uint32_t ms, double toneHz = 0);
 
 // Records every call as a line: "open music a.wav = 1", "play 1 notify",
 // "play 2", "stop 1", "close 1". A file opens when it exists.
