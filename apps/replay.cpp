@@ -5,9 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "engine/engine_state.h"
 #include "engine/main_loop.h"
@@ -26,7 +29,7 @@ constexpr const char* kUsage =
 
 struct Options {
   std::string folder = ".";
-  std::vector<ks::FrameKeys> frames;
+  std::vector<ks::KeyToken> frames;
   std::multimap<uint64_t, std::string> shots;
   std::string stateFile;
 };
@@ -68,6 +71,9 @@ int ParseOptions(int argc, char** argv, Options* options) {
   return 0;
 }
 
+using Json = nlohmann::ordered_json;
+
+// Script bytes are Shift-JIS, not UTF-8: they go out as hex, up to the NUL.
 std::string Hex(const char* bytes, size_t maxBytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string out;
@@ -75,52 +81,70 @@ std::string Hex(const char* bytes, size_t maxBytes) {
     out += kDigits[uint8_t(bytes[i]) >> 4];
     out += kDigits[uint8_t(bytes[i]) & 15];
   }
-  return '"' + out + '"';
+  return out;
 }
 
-std::string Channel(const ks::SoundChannel& channel, int starts) {
-  return "{\"playing\": " + std::to_string(channel.playing) + ", \"file\": " +
-         Hex(channel.fileName, sizeof channel.fileName) + ", \"starts\": " + std::to_string(starts) + "}";
+// `value` on one line, with a space after each comma and colon.
+std::string OneLine(const Json& value) {
+  std::string out;
+  if (value.is_array()) {
+    for (const Json& item : value) out += (out.empty() ? "" : ", ") + OneLine(item);
+    return "[" + out + "]";
+  }
+  if (value.is_object()) {
+    for (auto it = value.begin(); it != value.end(); ++it) {
+      out += (out.empty() ? "" : ", ") + Json(it.key()).dump() + ": " + OneLine(it.value());
+    }
+    return "{" + out + "}";
+  }
+  return value.dump();
+}
+
+Json Channel(const ks::SoundChannel& channel, int starts) {
+  return {{"playing", channel.playing}, {"file", Hex(channel.fileName, sizeof channel.fileName)}, {"starts", starts}};
 }
 
 std::string StateJson(const ks::EngineState& s, const ks::HeadlessPlatform& platform, bool exited) {
-  std::string j = "{\n";
-  auto field = [&](const char* name, const std::string& value) { j += std::string("  \"") + name + "\": " + value + ",\n"; };
-  auto number = [&](const char* name, long long value) { field(name, std::to_string(value)); };
-  number("scriptPos", s.scriptPos);
-  number("scriptSize", s.scriptSize);
-  number("pageLength", s.pageLength);
-  field("pageText", Hex(s.pageText, sizeof s.pageText));
-  number("uiMode", s.uiMode);
-  number("cursor", s.cursor);
-  number("fadeActive", s.fadeActive);
-  number("titleNotice", s.titleNotice);
-  number("savedNotice", s.savedNotice);
-  number("loadedNotice", s.loadedNotice);
-  number("quitRequested", s.quitRequested);
-  number("enterLatch", s.enterLatch);
-  number("choiceX", s.choiceX);
-  number("choiceY", s.choiceY);
-  std::string texts = "[", targets = "[", labels = "[";
+  Json texts = Json::array(), targets = Json::array();
   for (int i = 0; i < ks::kMaxChoices; ++i) {
-    texts += (i ? ", " : "") + Hex(s.choiceTexts[i], ks::kChoiceTextBytes);
-    targets += (i ? ", " : "") + std::to_string(s.choiceTargets[i]);
+    texts.push_back(Hex(s.choices.choiceTexts[i], ks::kChoiceTextBytes));
+    targets.push_back(s.choices.choiceTargets[i]);
   }
-  for (size_t i = 0; i < s.labelTable.size(); ++i) labels += (i ? ", " : "") + std::to_string(s.labelTable[i]);
-  field("choiceTexts", texts + "]");
-  field("choiceTargets", targets + "]");
-  field("backgroundFile", Hex(s.backgroundFile, sizeof s.backgroundFile));
-  field("bgmFile", Hex(s.bgmFile, sizeof s.bgmFile));
-  field("labelTable", labels + "]");
-  number("frames", (long long)platform.processed());
-  field("exited", exited ? "true" : "false");
   const ks::SimulatedAudio& audio = platform.audio();
-  field("bgm", Channel(s.bgmChannel, audio.starts(ks::AudioChannel::kMusic)));
-  field("loopSe", Channel(s.loopSeChannel, audio.starts(ks::AudioChannel::kLoopEffect)));
-  field("oneShotSe", Channel(s.oneShotSeChannel, audio.starts(ks::AudioChannel::kOneShotEffect)));
-  j += "  \"page\": {\"open\": " + std::to_string(s.pageSoundOpen) +
-       ", \"starts\": " + std::to_string(audio.starts(ks::AudioChannel::kPageSound)) + "}\n}\n";
-  return j;
+  const Json j = {
+      {"scriptPos", s.script.scriptPos},
+      {"scriptSize", s.script.scriptSize},
+      {"pageLength", s.page.pageLength},
+      {"pageText", Hex(s.page.pageText, sizeof s.page.pageText)},
+      {"uiMode", s.screen.uiMode},
+      {"cursor", s.screen.cursor},
+      {"fadeActive", s.screen.fadeActive},
+      {"titleNotice", s.screen.titleNotice},
+      {"savedNotice", s.screen.savedNotice},
+      {"loadedNotice", s.screen.loadedNotice},
+      {"quitRequested", s.screen.quitRequested},
+      {"enterLatch", s.input.enterLatch},
+      {"choiceX", s.choices.choiceX},
+      {"choiceY", s.choices.choiceY},
+      {"choiceTexts", texts},
+      {"choiceTargets", targets},
+      {"backgroundFile", Hex(s.assets.backgroundFile, sizeof s.assets.backgroundFile)},
+      {"bgmFile", Hex(s.assets.bgmFile, sizeof s.assets.bgmFile)},
+      {"labelTable", s.script.labelTable},
+      {"frames", platform.processed()},
+      {"exited", exited},
+      {"bgm", Channel(s.sound.bgmChannel, audio.starts(ks::AudioChannel::kMusic))},
+      {"loopSe", Channel(s.sound.loopSeChannel, audio.starts(ks::AudioChannel::kLoopEffect))},
+      {"oneShotSe", Channel(s.sound.oneShotSeChannel, audio.starts(ks::AudioChannel::kOneShotEffect))},
+      {"page", {{"open", s.sound.pageSound.playing}, {"starts", audio.starts(ks::AudioChannel::kPageSound)}}},
+  };
+  // The layout earlier versions wrote, which scripts may match as text: a
+  // top-level field a line, everything inside it on that line.
+  std::string out = "{\n";
+  for (auto it = j.begin(); it != j.end(); ++it) {
+    out += "  " + Json(it.key()).dump() + ": " + OneLine(it.value()) + (std::next(it) == j.end() ? "\n" : ",\n");
+  }
+  return out + "}\n";
 }
 
 bool WriteText(const std::string& path, const std::string& text) {
@@ -149,7 +173,7 @@ int main(int argc, char** argv) {
   auto takeShots = [&] {
     const auto [first, last] = options.shots.equal_range(platform.processed());
     for (auto it = first; it != last; ++it) {
-      if (!ks::WritePng(it->second, state.primarySurface, &error)) {
+      if (!ks::WritePng(it->second, state.display.primarySurface, &error)) {
         std::fprintf(stderr, "kamishibai-replay: %s\n", error.c_str());
         status = 1;
       }
@@ -166,7 +190,7 @@ int main(int argc, char** argv) {
     if (platform.processed() != before) takeShots();
   }
   // A quit asked for in the last frame ends the loop before its next turn.
-  exited = exited || state.quitRequested;
+  exited = exited || state.screen.quitRequested;
 
   for (const auto& [frame, file] : options.shots) {
     if (frame > platform.processed()) {

@@ -9,6 +9,7 @@
 #include "engine/engine_state.h"
 #include "present/fade.h"
 #include "script/interpreter.h"
+#include "script/label_index.h"
 #include "script/script_file.h"
 
 namespace {
@@ -33,9 +34,9 @@ void BM_BuildLabelIndex(benchmark::State& bench) {
   ks::SetScript(s, LargeScript(int(bench.range(0))));
   for (auto _ : bench) {
     ks::BuildLabelIndex(s);
-    benchmark::DoNotOptimize(s.labelTable);
+    benchmark::DoNotOptimize(s.script.labelTable);
   }
-  bench.SetBytesProcessed(int64_t(bench.iterations()) * s.scriptSize);
+  bench.SetBytesProcessed(int64_t(bench.iterations()) * s.script.scriptSize);
 }
 BENCHMARK(BM_BuildLabelIndex)->Arg(4)->Unit(benchmark::kMillisecond);
 
@@ -47,14 +48,14 @@ void BM_RunScriptThroughStory(benchmark::State& bench) {
   ks::BuildLabelIndex(s);
   int64_t pages = 0;
   for (auto _ : bench) {
-    s.scriptPos = 0;
-    while (s.scriptPos < s.scriptSize) {
+    s.script.scriptPos = 0;
+    while (s.script.scriptPos < s.script.scriptSize) {
       ks::RunScript(s);
-      s.uiMode = 0;
+      s.screen.uiMode = 0;
       ++pages;
     }
   }
-  bench.SetBytesProcessed(int64_t(bench.iterations()) * s.scriptSize);
+  bench.SetBytesProcessed(int64_t(bench.iterations()) * s.script.scriptSize);
   bench.counters["pages"] = benchmark::Counter(double(pages), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_RunScriptThroughStory)->Arg(4)->Unit(benchmark::kMillisecond);
@@ -63,9 +64,9 @@ void BM_FadeStepWhite(benchmark::State& bench) {
   ks::EngineState s;
   for (auto _ : bench) {
     bench.PauseTiming();
-    std::fill(s.primarySurface.pixels.begin(), s.primarySurface.pixels.end(), 0x00FFFFFFu);
+    std::fill(s.display.primarySurface.pixels.begin(), s.display.primarySurface.pixels.end(), 0x00FFFFFFu);
     bench.ResumeTiming();
-    benchmark::DoNotOptimize(ks::FadeStep(s));
+    benchmark::DoNotOptimize(ks::FadeStep(s.display.primarySurface));
   }
 }
 BENCHMARK(BM_FadeStepWhite)->Unit(benchmark::kMicrosecond);

@@ -8,7 +8,8 @@
 
 #include "engine/engine_state.h"
 #include "platform/headless/headless_platform.h"
-#include "present/frame.h"
+#include "engine/frame.h"
+#include "present/font.h"
 
 namespace {
 
@@ -18,14 +19,14 @@ void FillPage(ks::EngineState& s) {
   uint32_t n = 0;
   for (int line = 0; n + 70 <= ks::kMaxPageLength; ++line) {
     for (int c = 0; c < 34; ++c) {
-      s.pageText[n++] = char(0x82);
-      s.pageText[n++] = char(0x9F + (line * 34 + c) % 83);
+      s.page.pageText[n++] = char(0x82);
+      s.page.pageText[n++] = char(0x9F + (line * 34 + c) % 83);
     }
-    s.pageText[n++] = '\r';
-    s.pageText[n++] = '\n';
+    s.page.pageText[n++] = '\r';
+    s.page.pageText[n++] = '\n';
   }
-  s.pageText[n] = '\0';
-  s.pageLength = n;
+  s.page.pageText[n] = '\0';
+  s.page.pageLength = n;
 }
 
 // A full page over a picture. With a key held every frame composes; with
@@ -33,14 +34,14 @@ void FillPage(ks::EngineState& s) {
 void FullPageFrame(benchmark::State& bench, bool keyHeld) {
   ks::EngineState s;
   std::string error;
-  if (!ks::OpenFonts(s, &error)) {
+  if (!ks::OpenFonts(s.fonts, &error)) {
     bench.SkipWithError(error.c_str());
     return;
   }
   FillPage(s);
-  std::fill(s.backgroundSurface.pixels.begin(), s.backgroundSurface.pixels.end(), 0x336699u);
-  ks::FrameKeys keys;
-  keys.down = keyHeld;  // Down does nothing on a page
+  std::fill(s.display.backgroundSurface.pixels.begin(), s.display.backgroundSurface.pixels.end(), 0x336699u);
+  ks::KeyToken keys;
+  keys.keys.down = keyHeld;  // Down does nothing on a page
   ks::HeadlessPlatform platform({keys});
   for (auto _ : bench) {
     platform.Advance(ks::kFrameMs);
@@ -59,8 +60,8 @@ void BM_FadeFrame(benchmark::State& bench) {
   ks::HeadlessPlatform platform;
   for (auto _ : bench) {
     bench.PauseTiming();
-    std::fill(s.primarySurface.pixels.begin(), s.primarySurface.pixels.end(), 0xFFFFFFu);
-    s.fadeActive = 1;
+    std::fill(s.display.primarySurface.pixels.begin(), s.display.primarySurface.pixels.end(), 0xFFFFFFu);
+    s.screen.fadeActive = 1;
     platform.Advance(ks::kFrameMs);
     bench.ResumeTiming();
     benchmark::DoNotOptimize(ks::UpdateFrame(s, platform));

@@ -30,20 +30,20 @@ inline const std::string& StoryFolder() {
 inline EngineState& FreshEngine() {
   static EngineState* pristine = [] {
     auto* state = new EngineState;
-    state->primarySurface = Surface();
-    state->backBuffer = Surface();
-    state->backgroundSurface = Surface();
+    state->display.primarySurface = Surface();
+    state->display.backBuffer = Surface();
+    state->display.backgroundSurface = Surface();
     state->storyRoot = StoryFolder();
     return state;
   }();
   static EngineState* engine = new EngineState;
-  Surface primary = std::move(engine->primarySurface);
-  Surface back = std::move(engine->backBuffer);
-  Surface background = std::move(engine->backgroundSurface);
+  Surface primary = std::move(engine->display.primarySurface);
+  Surface back = std::move(engine->display.backBuffer);
+  Surface background = std::move(engine->display.backgroundSurface);
   *engine = *pristine;
-  engine->primarySurface = std::move(primary);
-  engine->backBuffer = std::move(back);
-  engine->backgroundSurface = std::move(background);
+  engine->display.primarySurface = std::move(primary);
+  engine->display.backBuffer = std::move(back);
+  engine->display.backgroundSurface = std::move(background);
   return *engine;
 }
 

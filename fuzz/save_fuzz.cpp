@@ -11,6 +11,7 @@
 #include "fuzz_support.h"
 #include "save/save_file.h"
 #include "script/interpreter.h"
+#include "script/label_index.h"
 #include "script/script_file.h"
 
 namespace {
@@ -42,15 +43,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(std::memcmp(&before, &after, sizeof before) == 0);
     return 0;
   }
-  Check(s.pageLength <= ks::kMaxPageLength);
-  Check(s.scriptPos <= s.scriptSize);
-  Check(std::memchr(s.backgroundFile, 0, sizeof s.backgroundFile) != nullptr);
-  Check(std::memchr(s.bgmFile, 0, sizeof s.bgmFile) != nullptr);
-  Check(std::memchr(s.pageText, 0, sizeof s.pageText) != nullptr);
+  Check(s.page.pageLength <= ks::kMaxPageLength);
+  Check(s.script.scriptPos <= s.script.scriptSize);
+  Check(std::memchr(s.assets.backgroundFile, 0, sizeof s.assets.backgroundFile) != nullptr);
+  Check(std::memchr(s.assets.bgmFile, 0, sizeof s.assets.bgmFile) != nullptr);
+  Check(std::memchr(s.page.pageText, 0, sizeof s.page.pageText) != nullptr);
   for (int turn = 0; turn < 4; ++turn) {
     ks::RunScript(s);
-    Check(s.pageLength <= ks::kMaxPageLength);
-    s.uiMode = 0;
+    Check(s.page.pageLength <= ks::kMaxPageLength);
+    s.screen.uiMode = 0;
   }
   return 0;
 }

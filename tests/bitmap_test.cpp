@@ -79,7 +79,7 @@ TEST(DecodeBmp, RefusesHeadersThatClaimMoreThanTheFileHolds) {
 class Background : public ::testing::Test {
  protected:
   Background() { state_.storyRoot = story_.root(); }
-  uint32_t At(int x, int y) { return state_.backgroundSurface.Row(y)[x]; }
+  uint32_t At(int x, int y) { return state_.display.backgroundSurface.Row(y)[x]; }
   TempStory story_;
   EngineState state_;
 };
@@ -87,8 +87,8 @@ class Background : public ::testing::Test {
 TEST_F(Background, SmallerPictureCoversOnlyTheTopLeft) {
   story_.Write("full.bmp", EncodeBmp(SolidImage(640, 480, 0x0000FF), 24));
   story_.Write("quarter.bmp", EncodeBmp(SolidImage(320, 240, 0xFF0000), 8));
-  ASSERT_TRUE(LoadBackground(state_, state_.backgroundSurface, "full.bmp"));
-  ASSERT_TRUE(LoadBackground(state_, state_.backgroundSurface, "quarter.bmp"));
+  ASSERT_TRUE(LoadBackground(state_, state_.display.backgroundSurface, "full.bmp"));
+  ASSERT_TRUE(LoadBackground(state_, state_.display.backgroundSurface, "quarter.bmp"));
   EXPECT_EQ(At(0, 0), 0xFF0000u);
   EXPECT_EQ(At(319, 239), 0xFF0000u);
   EXPECT_EQ(At(320, 239), 0x0000FFu);
@@ -99,7 +99,7 @@ TEST_F(Background, SmallerPictureCoversOnlyTheTopLeft) {
 TEST_F(Background, LargerPictureIsCutAtTheEdges) {
   const Image big = PatternImage(700, 500, 999);
   story_.Write("big.bmp", EncodeBmp(big, 24));
-  ASSERT_TRUE(LoadBackground(state_, state_.backgroundSurface, "big.bmp"));
+  ASSERT_TRUE(LoadBackground(state_, state_.display.backgroundSurface, "big.bmp"));
   EXPECT_EQ(At(639, 0), big.pixels[639]);
   EXPECT_EQ(At(0, 479), big.pixels[479 * 700]);
   EXPECT_EQ(At(639, 479), big.pixels[479 * 700 + 639]);
@@ -108,14 +108,14 @@ TEST_F(Background, LargerPictureIsCutAtTheEdges) {
 TEST_F(Background, FileThatDoesNotLoadLeavesThePicture) {
   story_.Write("full.bmp", EncodeBmp(SolidImage(640, 480, 0x00FF00), 24));
   story_.Write("broken.bmp", "BM not really");
-  ASSERT_TRUE(LoadBackground(state_, state_.backgroundSurface, "full.bmp"));
-  const std::vector<uint32_t> before = state_.backgroundSurface.pixels;
+  ASSERT_TRUE(LoadBackground(state_, state_.display.backgroundSurface, "full.bmp"));
+  const std::vector<uint32_t> before = state_.display.backgroundSurface.pixels;
   std::string error;
-  EXPECT_FALSE(LoadBackground(state_, state_.backgroundSurface, "missing.bmp", &error));
+  EXPECT_FALSE(LoadBackground(state_, state_.display.backgroundSurface, "missing.bmp", &error));
   EXPECT_NE(error.find("missing.bmp"), std::string::npos) << error;
-  EXPECT_FALSE(LoadBackground(state_, state_.backgroundSurface, "broken.bmp", &error));
-  EXPECT_FALSE(LoadBackground(state_, state_.backgroundSurface, "", &error));  // the folder itself
-  EXPECT_EQ(state_.backgroundSurface.pixels, before);
+  EXPECT_FALSE(LoadBackground(state_, state_.display.backgroundSurface, "broken.bmp", &error));
+  EXPECT_FALSE(LoadBackground(state_, state_.display.backgroundSurface, "", &error));  // the folder itself
+  EXPECT_EQ(state_.display.backgroundSurface.pixels, before);
 }
 
 // The public BMP Suite corpus, read from the shared test data when present.

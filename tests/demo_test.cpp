@@ -35,26 +35,26 @@ TEST_F(Demo, EveryBranchPlaysToTheEnd) {
         ended = true;
         break;
       }
-      pictures.insert(state_.backgroundFile);
-      music.insert(state_.bgmFile);
-      faded = faded || state_.fadeActive;
-      titleNotice = titleNotice || state_.titleNotice;
-      saved = saved || state_.savedNotice;
-      rain = rain || state_.loopSeChannel.playing;
+      pictures.insert(state_.assets.backgroundFile);
+      music.insert(state_.assets.bgmFile);
+      faded = faded || state_.screen.fadeActive;
+      titleNotice = titleNotice || state_.screen.titleNotice;
+      saved = saved || state_.screen.savedNotice;
+      rain = rain || state_.sound.loopSeChannel.playing;
     }
-    if (state_.uiMode == kUiPage && !state_.fadeActive && !state_.quitRequested) {
+    if (state_.screen.uiMode == kUiPage && !state_.screen.fadeActive && !state_.screen.quitRequested) {
       EXPECT_FALSE(PageString(state_).empty()) << "after line: " << line;
       ++pages;
     }
   }
   EXPECT_TRUE(ended || !MainLoopStep(state_, platform_)) << "the story did not end";
-  EXPECT_EQ(state_.quitRequested, 1u);
+  EXPECT_EQ(state_.screen.quitRequested, 1u);
   EXPECT_GE(pages, 20);
   EXPECT_EQ(pictures, (std::set<std::string>{"title.bmp", "street.bmp", "river.bmp", "forest.bmp", "lantern.bmp",
                                              "ending.bmp"}));
   EXPECT_EQ(music, (std::set<std::string>{"theme.wav", "town.wav", "festival.wav"}));
   EXPECT_TRUE(rain);
-  EXPECT_EQ(state_.loopSeChannel.playing, 0u);  // "@Y" stopped it
+  EXPECT_EQ(state_.sound.loopSeChannel.playing, 0u);  // "@Y" stopped it
   EXPECT_TRUE(faded);
   EXPECT_TRUE(titleNotice);
   EXPECT_TRUE(saved);

@@ -14,10 +14,10 @@ void FrameTest::StartStory() {
 }
 
 bool FrameTest::Frame(const std::string& keys) {
-  std::vector<FrameKeys> parsed;
+  std::vector<KeyToken> parsed;
   std::string error;
   EXPECT_TRUE(ParseKeyTokens(keys, &parsed, &error)) << error;
-  platform_.SetKeys(parsed.empty() ? FrameKeys{} : parsed[0]);
+  platform_.SetKeys(parsed.empty() ? KeyToken{} : parsed[0]);
   const uint64_t before = platform_.processed();
   while (platform_.processed() == before) {
     if (!MainLoopStep(state_, platform_)) return false;
@@ -38,7 +38,7 @@ int FrameTest::CountShown(const Rect& box, uint32_t rgb) const {
 }
 
 bool ReplayPicture(const std::string& root, const std::string& keys, Surface* picture, std::string* error) {
-  std::vector<FrameKeys> frames;
+  std::vector<KeyToken> frames;
   if (!ParseKeyTokens(keys, &frames, error)) return false;
   EngineState state;
   state.storyRoot = root;
@@ -46,7 +46,7 @@ bool ReplayPicture(const std::string& root, const std::string& keys, Surface* pi
   if (!StartUp(state, platform, error)) return false;
   while (platform.HasKeysLeft() && MainLoopStep(state, platform)) {
   }
-  *picture = state.primarySurface;
+  *picture = state.display.primarySurface;
   return true;
 }
 

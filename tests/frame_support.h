@@ -24,7 +24,7 @@ class FrameTest : public ::testing::Test {
   // Runs `count` frames with the same keys.
   void Frames(int count, const std::string& keys = ".");
   // A pixel of the visible picture.
-  uint32_t Shown(int x, int y) const { return state_.primarySurface.Row(y)[x]; }
+  uint32_t Shown(int x, int y) const { return state_.display.primarySurface.Row(y)[x]; }
   // How many pixels of the visible picture inside `box` are `rgb`.
   int CountShown(const Rect& box, uint32_t rgb) const;
 

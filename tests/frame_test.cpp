@@ -1,4 +1,4 @@
-#include "present/frame.h"
+#include "engine/frame.h"
 
 #include <filesystem>
 
@@ -22,7 +22,7 @@ using Story = FrameTest;
 
 TEST_F(Story, GateOpensEvery33MillisecondsOnAnUnsignedDifference) {
   Start("one@Etwo@E");
-  platform_.SetKeys({.enter = true});
+  platform_.SetKeys({.keys = {.enter = true}});
   EXPECT_FALSE(UpdateFrame(state_, platform_));  // 0 ms since the last frame (0)
   platform_.Advance(32);
   EXPECT_FALSE(UpdateFrame(state_, platform_));
@@ -31,12 +31,12 @@ TEST_F(Story, GateOpensEvery33MillisecondsOnAnUnsignedDifference) {
   platform_.Advance(1);
   EXPECT_TRUE(UpdateFrame(state_, platform_));
   EXPECT_EQ(PageString(state_), "onetwo");
-  EXPECT_EQ(state_.lastFrameTime, 33u);
+  EXPECT_EQ(state_.screen.lastFrameTime, 33u);
   platform_.Advance(32);
   EXPECT_FALSE(UpdateFrame(state_, platform_));
 
   // Across the clock's wrap the difference is still 33.
-  state_.lastFrameTime = 0xFFFFFFF0u;
+  state_.screen.lastFrameTime = 0xFFFFFFF0u;
   platform_.Advance(uint32_t(0x11u - platform_.NowMs()));
   EXPECT_TRUE(UpdateFrame(state_, platform_));
   EXPECT_EQ(TimeToNextFrame(state_, platform_.NowMs()), 33u);
@@ -59,57 +59,57 @@ TEST_F(Story, FirstPageShowsInTheFirstFrameAndEachEnterPressTurnsOnePage) {
 TEST_F(Story, SpaceOpensTheMenuOnlyOnAPlainPage) {
   Start("page@E@Ca,1,b,2,@");
   ASSERT_TRUE(Frame("S"));
-  EXPECT_EQ(state_.uiMode, kUiMenu);
+  EXPECT_EQ(state_.screen.uiMode, kUiMenu);
   Frames(2, "D");  // one press: row 1
   ASSERT_TRUE(Frame());
   ASSERT_TRUE(Frame("D"));
   ASSERT_TRUE(Frame());
   ASSERT_TRUE(Frame("E"));  // row 2: cancel
-  EXPECT_EQ(state_.uiMode, kUiPage);
-  EXPECT_EQ(state_.cursor, 0);
+  EXPECT_EQ(state_.screen.uiMode, kUiPage);
+  EXPECT_EQ(state_.screen.cursor, 0);
 
   ASSERT_TRUE(Frame());
   ASSERT_TRUE(Frame("ES"));  // Enter acts, so Space is ignored
-  EXPECT_EQ(state_.uiMode, 2);
+  EXPECT_EQ(state_.screen.uiMode, 2);
   ASSERT_TRUE(Frame("S"));  // the choice list never reads Space
-  EXPECT_EQ(state_.uiMode, 2);
+  EXPECT_EQ(state_.screen.uiMode, 2);
 
-  state_.uiMode = kUiPage;
-  state_.savedNotice = 1;
+  state_.screen.uiMode = kUiPage;
+  state_.screen.savedNotice = 1;
   ASSERT_TRUE(Frame("S"));  // nor does a page with a notice
-  EXPECT_EQ(state_.uiMode, kUiPage);
+  EXPECT_EQ(state_.screen.uiMode, kUiPage);
 }
 
 TEST_F(Story, MenuAndChoiceCursorsStayInBounds) {
   Start("page@E@Ca,1,b,2,c,3,@");
   ASSERT_TRUE(Frame("S"));
   ASSERT_TRUE(Frame("U"));
-  EXPECT_EQ(state_.cursor, 0);
+  EXPECT_EQ(state_.screen.cursor, 0);
   for (int i = 0; i < 6; ++i) {
     ASSERT_TRUE(Frame());
     ASSERT_TRUE(Frame("D"));
   }
-  EXPECT_EQ(state_.cursor, 4);
+  EXPECT_EQ(state_.screen.cursor, 4);
   ASSERT_TRUE(Frame());
   Frames(3, "U");  // held: one step
-  EXPECT_EQ(state_.cursor, 3);
+  EXPECT_EQ(state_.screen.cursor, 3);
 
   Frames(2);
   ASSERT_TRUE(Frame("E"));  // row 3 quits
-  EXPECT_EQ(state_.quitRequested, 1u);
+  EXPECT_EQ(state_.screen.quitRequested, 1u);
   EXPECT_FALSE(Frame());
 }
 
 TEST_F(Story, ChoiceListCursorStopsAtTheLastChoice) {
   Start("@Ca,1,b,2,c,3,@");
-  EXPECT_EQ(state_.uiMode, 3);
+  EXPECT_EQ(state_.screen.uiMode, 3);
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(Frame("D"));
     ASSERT_TRUE(Frame());
   }
-  EXPECT_EQ(state_.cursor, 2);
+  EXPECT_EQ(state_.screen.cursor, 2);
   Frames(2, "U");
-  EXPECT_EQ(state_.cursor, 1);
+  EXPECT_EQ(state_.screen.cursor, 1);
 }
 
 TEST_F(Story, TakingAChoiceFollowsItsLabelAndADownInThatFrameLeavesTheCursorAtMinusOne) {
@@ -117,22 +117,22 @@ TEST_F(Story, TakingAChoiceFollowsItsLabelAndADownInThatFrameLeavesTheCursorAtMi
   ASSERT_TRUE(Frame("D"));
   ASSERT_TRUE(Frame());
   ASSERT_TRUE(Frame("ED"));
-  EXPECT_EQ(state_.uiMode, kUiPage);
+  EXPECT_EQ(state_.screen.uiMode, kUiPage);
   EXPECT_EQ(PageString(state_), "went right");
-  EXPECT_EQ(state_.cursor, -1);
+  EXPECT_EQ(state_.screen.cursor, -1);
   // In the menu a row outside 0 to 4 acts like cancel.
   ASSERT_TRUE(Frame());
   ASSERT_TRUE(Frame("S"));
   ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.uiMode, kUiPage);
-  EXPECT_EQ(state_.cursor, 0);
-  EXPECT_EQ(state_.savedNotice + state_.titleNotice + state_.quitRequested, 0u);
+  EXPECT_EQ(state_.screen.uiMode, kUiPage);
+  EXPECT_EQ(state_.screen.cursor, 0);
+  EXPECT_EQ(state_.screen.savedNotice + state_.screen.titleNotice + state_.screen.quitRequested, 0u);
 }
 
 TEST_F(Story, PageThatRunsIntoAChoiceListIsDrawnOnceMoreWithItsOldText) {
   Start("a much longer first page@E@R@Cx,1,@");
   ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.uiMode, 1);
+  EXPECT_EQ(state_.screen.uiMode, 1);
   EXPECT_GT(CountShown(kFirstLine, kWhitePixel), 50);  // stale page text for one frame
   ASSERT_TRUE(Frame());
   EXPECT_EQ(CountShown(kFirstLine, kWhitePixel), 0);
@@ -155,14 +155,14 @@ TEST_F(Story, WhiteScreenFadesInTwoFadeFramesThenTheStoryGoesOn) {
   ASSERT_TRUE(Frame());
   EXPECT_EQ(CountShown(kScreen, kWhitePixel), 640 * 480);
   ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.fadeActive, 1u);
+  EXPECT_EQ(state_.screen.fadeActive, 1u);
   const uint64_t presents = platform_.presents();
   ASSERT_TRUE(Frame("E"));
   EXPECT_EQ(CountShown(kScreen, 0x696969), 640 * 480);
-  EXPECT_EQ(state_.fadeActive, 1u);
+  EXPECT_EQ(state_.screen.fadeActive, 1u);
   ASSERT_TRUE(Frame("E"));
   EXPECT_EQ(CountShown(kScreen, 0), 640 * 480);
-  EXPECT_EQ(state_.fadeActive, 0u);
+  EXPECT_EQ(state_.screen.fadeActive, 0u);
   EXPECT_EQ(PageString(state_), "next");
   EXPECT_EQ(platform_.presents(), presents + 2);  // each fade step is shown
   // Enter was held through the fade: fade frames never clear its latch.
@@ -179,15 +179,15 @@ TEST_F(Story, SaveShowsItsNoticeUntilAFreshEnterAndKeepsThePage) {
   Start("@Ggrey.bmp,the page@Enext@E");
   ASSERT_TRUE(Frame("S"));
   ASSERT_TRUE(Frame("E"));  // row 0: save
-  EXPECT_EQ(state_.savedNotice, 1u);
+  EXPECT_EQ(state_.screen.savedNotice, 1u);
   EXPECT_EQ(story_.Read("DATA/save.txt").size(), 1068u);
   ASSERT_TRUE(Frame("E"));  // still held
-  EXPECT_EQ(state_.savedNotice, 1u);
+  EXPECT_EQ(state_.screen.savedNotice, 1u);
   ASSERT_TRUE(Frame());
   EXPECT_EQ(Shown(300, 245), kWhitePixel);  // inside the box
   EXPECT_EQ(Shown(230, 230), 0u);           // its outline
   ASSERT_TRUE(Frame("E"));                  // dismissed, still drawn this frame
-  EXPECT_EQ(state_.savedNotice, 0u);
+  EXPECT_EQ(state_.screen.savedNotice, 0u);
   EXPECT_EQ(Shown(300, 245), kWhitePixel);
   EXPECT_EQ(PageString(state_), "the page");
   ASSERT_TRUE(Frame());
@@ -201,8 +201,8 @@ TEST_F(Story, SaveThatFailsAnnouncesNothing) {
   std::filesystem::remove_all(story_.Path("DATA"));
   ASSERT_TRUE(Frame("S"));
   ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.savedNotice, 0u);
-  EXPECT_EQ(state_.uiMode, kUiPage);
+  EXPECT_EQ(state_.screen.savedNotice, 0u);
+  EXPECT_EQ(state_.screen.uiMode, kUiPage);
 }
 
 TEST_F(Story, LoadFromTheMenuRestoresThePageAndMusicAndEndsTheFrameUnflipped) {
@@ -215,7 +215,7 @@ TEST_F(Story, LoadFromTheMenuRestoresThePageAndMusicAndEndsTheFrameUnflipped) {
   ASSERT_TRUE(Frame());
   ASSERT_TRUE(Frame("E"));
   EXPECT_EQ(PageString(state_), "onetwo");
-  EXPECT_EQ(state_.bgmChannel.playing, 0u);
+  EXPECT_EQ(state_.sound.bgmChannel.playing, 0u);
 
   // Load: without a save it would announce nothing (tested below).
   ASSERT_TRUE(Frame());
@@ -225,16 +225,16 @@ TEST_F(Story, LoadFromTheMenuRestoresThePageAndMusicAndEndsTheFrameUnflipped) {
   const uint64_t presents = platform_.presents();
   ASSERT_TRUE(Frame("E"));
   EXPECT_EQ(platform_.presents(), presents);  // no flip in the frame that loads
-  EXPECT_EQ(state_.uiMode, kUiPage);
-  EXPECT_EQ(state_.loadedNotice, 1u);
+  EXPECT_EQ(state_.screen.uiMode, kUiPage);
+  EXPECT_EQ(state_.screen.loadedNotice, 1u);
   EXPECT_EQ(PageString(state_), "one");
-  EXPECT_EQ(state_.bgmChannel.playing, 1u);
+  EXPECT_EQ(state_.sound.bgmChannel.playing, 1u);
   EXPECT_EQ(platform_.audio().starts(AudioChannel::kMusic), 2);
   ASSERT_TRUE(Frame("E"));  // the press that loaded does not dismiss it
-  EXPECT_EQ(state_.loadedNotice, 1u);
+  EXPECT_EQ(state_.screen.loadedNotice, 1u);
   ASSERT_TRUE(Frame());
   ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.loadedNotice, 0u);
+  EXPECT_EQ(state_.screen.loadedNotice, 0u);
   ASSERT_TRUE(Frame());
   ASSERT_TRUE(Frame("E"));
   EXPECT_EQ(PageString(state_), "onetwo");
@@ -245,8 +245,8 @@ TEST_F(Story, LoadFromTheMenuRestoresThePageAndMusicAndEndsTheFrameUnflipped) {
   ASSERT_TRUE(Frame("D"));
   ASSERT_TRUE(Frame());
   ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.loadedNotice, 0u);
-  EXPECT_EQ(state_.uiMode, kUiPage);
+  EXPECT_EQ(state_.screen.loadedNotice, 0u);
+  EXPECT_EQ(state_.screen.uiMode, kUiPage);
   EXPECT_EQ(PageString(state_), "onetwo");
 }
 
@@ -262,16 +262,16 @@ TEST_F(Story, ToTitleShowsItsNoticeThenRestartsTheScriptAndStopsTheLoopingEffect
     ASSERT_TRUE(Frame());
   }
   ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.titleNotice, 1u);
-  EXPECT_EQ(state_.loopSeChannel.playing, 1u);
+  EXPECT_EQ(state_.screen.titleNotice, 1u);
+  EXPECT_EQ(state_.sound.loopSeChannel.playing, 1u);
   ASSERT_TRUE(Frame());
-  EXPECT_EQ(state_.loopSeChannel.playing, 0u);  // stopped while the notice shows
+  EXPECT_EQ(state_.sound.loopSeChannel.playing, 0u);  // stopped while the notice shows
   ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.titleNotice, 0u);
+  EXPECT_EQ(state_.screen.titleNotice, 0u);
   EXPECT_EQ(PageString(state_), "first");
   // The first page started the effect again, and the same frame stopped it.
   EXPECT_EQ(platform_.audio().starts(AudioChannel::kLoopEffect), 2);
-  EXPECT_EQ(state_.loopSeChannel.playing, 0u);
+  EXPECT_EQ(state_.sound.loopSeChannel.playing, 0u);
 }
 
 TEST_F(Story, WaitingPageIsNotRedrawnButAFadedScreenIs) {
@@ -285,7 +285,7 @@ TEST_F(Story, WaitingPageIsNotRedrawnButAFadedScreenIs) {
 
   ASSERT_TRUE(Frame("E"));  // the fade: the page and the picture stay the same
   Frames(2);
-  EXPECT_EQ(state_.fadeActive, 0u);
+  EXPECT_EQ(state_.screen.fadeActive, 0u);
   EXPECT_EQ(CountShown(kScreen, 0), 640 * 480);
   ASSERT_TRUE(Frame());  // no key down, same scene, but the screen was faded
   EXPECT_EQ(CountShown(kScreen, kWhitePixel), 640 * 480);
@@ -293,7 +293,7 @@ TEST_F(Story, WaitingPageIsNotRedrawnButAFadedScreenIs) {
 
 TEST_F(Story, ScreenModeOutsideTheKnownOnesShowsOnlyTheBackground) {
   Start("text@E");
-  state_.uiMode = 9;
+  state_.screen.uiMode = 9;
   ASSERT_TRUE(Frame("E"));
   EXPECT_EQ(CountShown(kScreen, 0), 640 * 480);
 }
@@ -303,7 +303,7 @@ TEST_F(Story, EscapeQuitsFromAnyScreenAndZBeforeTheFirstStopQuitsAtOnce) {
   Start("@Gwhite.bmp,@E@Fnext@E");
   ASSERT_TRUE(Frame("E"));
   ASSERT_TRUE(Frame());
-  EXPECT_EQ(state_.fadeActive, 1u);
+  EXPECT_EQ(state_.screen.fadeActive, 1u);
   EXPECT_FALSE(Frame("X"));  // in the middle of the fade
 
   EngineState quitting;

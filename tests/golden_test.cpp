@@ -44,7 +44,7 @@ TEST_F(Golden, EveryScreenLooksAsItDid) {
                                             {16, "loaded"},        {29, "title"}, {34, "choice"}};
   const std::string keys =
       ". S . D . U . E . E . S D . E . E . S D . D . D . D . E . E . E D .";
-  std::vector<FrameKeys> frames;
+  std::vector<KeyToken> frames;
   std::string error;
   ASSERT_TRUE(ParseKeyTokens(keys, &frames, &error)) << error;
   const bool update = std::getenv("KS_UPDATE_GOLDEN") != nullptr;
@@ -57,7 +57,7 @@ TEST_F(Golden, EveryScreenLooksAsItDid) {
     SCOPED_TRACE(shot->second);
     const std::string path = std::string(KS_GOLDEN_DIR "/") + shot->second + ".png";
     if (update) {
-      ASSERT_TRUE(WritePng(path, state_.primarySurface, &error)) << error;
+      ASSERT_TRUE(WritePng(path, state_.display.primarySurface, &error)) << error;
       continue;
     }
     Image golden;
@@ -65,11 +65,11 @@ TEST_F(Golden, EveryScreenLooksAsItDid) {
     ASSERT_EQ(golden.width, 640);
     ASSERT_EQ(golden.height, 480);
     int differ = 0;
-    for (size_t p = 0; p < golden.pixels.size(); ++p) differ += golden.pixels[p] != state_.primarySurface.pixels[p];
+    for (size_t p = 0; p < golden.pixels.size(); ++p) differ += golden.pixels[p] != state_.display.primarySurface.pixels[p];
     EXPECT_EQ(differ, 0) << "pixels differ from " << path;
   }
-  EXPECT_EQ(state_.uiMode, 2);
-  EXPECT_EQ(state_.cursor, 1);
+  EXPECT_EQ(state_.screen.uiMode, 2);
+  EXPECT_EQ(state_.screen.cursor, 1);
 }
 
 }  // namespace

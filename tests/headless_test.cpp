@@ -53,12 +53,12 @@ TEST(SimulatedAudio, CompletesOnTimeAndNeverCallsAStopACompletion) {
 }
 
 TEST(KeyTokens, ParseRepeatsAndRejectsUnknownKeys) {
-  std::vector<FrameKeys> frames;
+  std::vector<KeyToken> frames;
   std::string error;
   ASSERT_TRUE(ParseKeyTokens(" .  ED*3\nX ", &frames, &error)) << error;
   ASSERT_EQ(frames.size(), 5u);
-  EXPECT_FALSE(frames[0].enter);
-  EXPECT_TRUE(frames[3].enter && frames[3].down && !frames[3].up);
+  EXPECT_FALSE(frames[0].keys.enter);
+  EXPECT_TRUE(frames[3].keys.enter && frames[3].keys.down && !frames[3].keys.up);
   EXPECT_TRUE(frames[4].escape);
   EXPECT_FALSE(ParseKeyTokens("E*", &frames, &error));
   EXPECT_FALSE(ParseKeyTokens("e", &frames, &error));

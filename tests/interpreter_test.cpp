@@ -18,7 +18,7 @@ class Interpreter : public ::testing::Test {
   // Loads `script` and runs it once.
   EngineState& Run(const std::string& script) {
     state_ = LoadedEngine(story_, script);
-    state_->audio = &audio_;
+    state_->sound.audio = &audio_;
     RunScript(*state_);
     return *state_;
   }
@@ -30,11 +30,11 @@ class Interpreter : public ::testing::Test {
 TEST_F(Interpreter, BuildsAPageAndStopsAtItsEnd) {
   auto& s = Run("first@Nsecond@Enext");
   EXPECT_EQ(PageString(s), "first\nsecond");
-  EXPECT_EQ(s.pageLength, 12u);
-  EXPECT_EQ(s.scriptPos, 15u);  // just after "@E"
+  EXPECT_EQ(s.page.pageLength, 12u);
+  EXPECT_EQ(s.script.scriptPos, 15u);  // just after "@E"
   RunScript(s);  // text after "@E" continues the same page
   EXPECT_EQ(PageString(s), "first\nsecondnext");
-  EXPECT_EQ(s.scriptPos, s.scriptSize);
+  EXPECT_EQ(s.script.scriptPos, s.script.scriptSize);
   RunScript(s);  // after the end: only the terminator again
   EXPECT_EQ(PageString(s), "first\nsecondnext");
 }
@@ -48,8 +48,8 @@ TEST_F(Interpreter, ClearingThePageKeepsOldBytesPastTheTerminator) {
   auto& s = Run("a long first page@E@Rshort@E");
   RunScript(s);
   EXPECT_EQ(PageString(s), "short");
-  EXPECT_EQ(s.pageLength, 5u);
-  EXPECT_EQ(std::string(s.pageText + 6, 11), " first page");
+  EXPECT_EQ(s.page.pageLength, 5u);
+  EXPECT_EQ(std::string(s.page.pageText + 6, 11), " first page");
 }
 
 TEST_F(Interpreter, AnAtWithoutACommandIsText) {
@@ -62,7 +62,7 @@ TEST_F(Interpreter, AnAtWithoutACommandIsText) {
   }
   auto& last = Run("end@");  // an "@" as the very last byte
   EXPECT_EQ(PageString(last), "end@");
-  EXPECT_EQ(last.scriptPos, last.scriptSize);
+  EXPECT_EQ(last.script.scriptPos, last.script.scriptSize);
 }
 
 TEST_F(Interpreter, AFullWidthSpaceSuppliesAnAt) {
@@ -76,11 +76,11 @@ TEST_F(Interpreter, JumpsToALabelOrToTheStart) {
   EXPECT_EQ(PageString(s), "here");
   auto& undefined = Run("top@E@J3,");
   RunScript(undefined);  // label 3 was never defined: back to position 0
-  EXPECT_EQ(undefined.scriptPos, 5u);
+  EXPECT_EQ(undefined.script.scriptPos, 5u);
   EXPECT_EQ(PageString(undefined), "toptop");
   auto& outside = Run("@S1,x@E@J101,");
   RunScript(outside);
-  EXPECT_EQ(outside.scriptPos, 7u);  // went to 0, stepped over "@S1," and stopped after "x@E"
+  EXPECT_EQ(outside.script.scriptPos, 7u);  // went to 0, stepped over "@S1," and stopped after "x@E"
   EXPECT_EQ(PageString(outside), "xx");
 }
 
@@ -89,84 +89,84 @@ TEST_F(Interpreter, RunTimeLabelIsSteppedOver) {
   EXPECT_EQ(PageString(Run("a@S,b@E")), "ab");
   auto& s = Run("ab@S12");  // no comma before the end
   EXPECT_EQ(PageString(s), "ab");
-  EXPECT_EQ(s.scriptPos, s.scriptSize);
+  EXPECT_EQ(s.script.scriptPos, s.script.scriptSize);
 }
 
 TEST_F(Interpreter, FlagsAndPositions) {
   auto& s = Run("@T@Z@Hpage@E");
-  EXPECT_EQ(s.titleNotice, 1u);
-  EXPECT_EQ(s.quitRequested, 1u);  // set, and the page is still finished
+  EXPECT_EQ(s.screen.titleNotice, 1u);
+  EXPECT_EQ(s.screen.quitRequested, 1u);  // set, and the page is still finished
   EXPECT_EQ(PageString(s), "page");
-  EXPECT_EQ(s.choiceX, 100);
-  EXPECT_EQ(s.choiceY, 220);
+  EXPECT_EQ(s.choices.choiceX, 100);
+  EXPECT_EQ(s.choices.choiceY, 220);
   Run("@H@U@E");
-  EXPECT_EQ(state_->choiceX, 265);
-  EXPECT_EQ(state_->choiceY, 320);
+  EXPECT_EQ(state_->choices.choiceX, 265);
+  EXPECT_EQ(state_->choices.choiceY, 320);
 }
 
 TEST_F(Interpreter, FadeStopsWithATerminatedPage) {
   auto& s = Run("dark@Fafter@E");
-  EXPECT_EQ(s.fadeActive, 1u);
+  EXPECT_EQ(s.screen.fadeActive, 1u);
   EXPECT_EQ(PageString(s), "dark");
-  EXPECT_EQ(s.scriptPos, 6u);
+  EXPECT_EQ(s.script.scriptPos, 6u);
 }
 
 TEST_F(Interpreter, ChoiceListOnOneLineAndOnePerLine) {
   auto& s = Run("Which?@Cleft,1,right,2,@after");
-  EXPECT_EQ(s.uiMode, 2);
-  EXPECT_EQ(s.cursor, 0);
-  EXPECT_STREQ(s.choiceTexts[0], "left");
-  EXPECT_STREQ(s.choiceTexts[1], "right");
-  EXPECT_EQ(s.choiceTargets[0], 1);
-  EXPECT_EQ(s.choiceTargets[1], 2);
-  EXPECT_EQ(s.scriptPos, 24u);  // just after the closing "@"
-  EXPECT_EQ(std::string(s.pageText, 6), "Which?");  // no terminator written
+  EXPECT_EQ(s.screen.uiMode, 2);
+  EXPECT_EQ(s.screen.cursor, 0);
+  EXPECT_STREQ(s.choices.choiceTexts[0], "left");
+  EXPECT_STREQ(s.choices.choiceTexts[1], "right");
+  EXPECT_EQ(s.choices.choiceTargets[0], 1);
+  EXPECT_EQ(s.choices.choiceTargets[1], 2);
+  EXPECT_EQ(s.script.scriptPos, 24u);  // just after the closing "@"
+  EXPECT_EQ(std::string(s.page.pageText, 6), "Which?");  // no terminator written
 
   auto& lines = Run("@Cyes,10\r\nno,20\r\nmaybe,30\r\n@\r\n");
-  EXPECT_EQ(lines.uiMode, 3);
-  EXPECT_STREQ(lines.choiceTexts[2], "maybe");
-  EXPECT_EQ(lines.choiceTargets[1], 20);  // the CR stops the number
+  EXPECT_EQ(lines.screen.uiMode, 3);
+  EXPECT_STREQ(lines.choices.choiceTexts[2], "maybe");
+  EXPECT_EQ(lines.choices.choiceTargets[1], 20);  // the CR stops the number
 }
 
 TEST_F(Interpreter, ChoiceListLimits) {
   const std::string longText(120, 'x');
   auto& s = Run("@Ca,1,b,2,c,3,d,4,e,5,f,6,g,7,@" + longText + "@E");
-  EXPECT_EQ(s.uiMode, 5);  // the sixth and seventh are read past
-  EXPECT_STREQ(s.choiceTexts[4], "e");
-  EXPECT_EQ(s.choiceTargets[4], 5);
+  EXPECT_EQ(s.screen.uiMode, 5);  // the sixth and seventh are read past
+  EXPECT_STREQ(s.choices.choiceTexts[4], "e");
+  EXPECT_EQ(s.choices.choiceTargets[4], 5);
   RunScript(s);  // the script resumes after the closing "@"
   EXPECT_EQ(PageString(s).size(), 120u);
 
   auto& tooLong = Run("@C" + longText + ",000000000009999,@");
-  EXPECT_EQ(std::string(tooLong.choiceTexts[0]), longText.substr(0, 99));
-  EXPECT_EQ(tooLong.choiceTargets[0], 0);  // 15 digits cut to 11 zeros
+  EXPECT_EQ(std::string(tooLong.choices.choiceTexts[0]), longText.substr(0, 99));
+  EXPECT_EQ(tooLong.choices.choiceTargets[0], 0);  // 15 digits cut to 11 zeros
 
   auto& unclosed = Run("@Cyes,1,no");  // meets the end of the buffer
-  EXPECT_EQ(unclosed.uiMode, 2);
-  EXPECT_EQ(unclosed.scriptPos, unclosed.scriptSize);
+  EXPECT_EQ(unclosed.screen.uiMode, 2);
+  EXPECT_EQ(unclosed.script.scriptPos, unclosed.script.scriptSize);
   auto& empty = Run("text@C");
-  EXPECT_EQ(empty.uiMode, 0);
-  EXPECT_EQ(empty.scriptPos, empty.scriptSize);
+  EXPECT_EQ(empty.screen.uiMode, 0);
+  EXPECT_EQ(empty.script.scriptPos, empty.script.scriptSize);
 }
 
 TEST_F(Interpreter, PageLongerThanTheBufferIsCut) {
   auto& s = Run(std::string(1500, 'a') + "@E");
-  EXPECT_EQ(s.pageLength, 999u);
+  EXPECT_EQ(s.page.pageLength, 999u);
   EXPECT_EQ(PageString(s).size(), 999u);
-  EXPECT_EQ(s.pageText[999], '\0');
+  EXPECT_EQ(s.page.pageText[999], '\0');
   RunScript(s);
-  EXPECT_EQ(s.pageLength, 999u);
+  EXPECT_EQ(s.page.pageLength, 999u);
 }
 
 TEST_F(Interpreter, AJumpLoopWithoutAStopEndsAfterOneLap) {
   auto& s = Run("@S1,@J1,");
-  EXPECT_EQ(s.scriptPos, s.scriptSize);
+  EXPECT_EQ(s.script.scriptPos, s.script.scriptSize);
   EXPECT_EQ(PageString(s), "");
   auto& text = Run("start@S1,x@J1,");  // the page keeps what the lap wrote
   EXPECT_EQ(PageString(text), "startxx");
-  EXPECT_EQ(text.scriptPos, text.scriptSize);
+  EXPECT_EQ(text.script.scriptPos, text.script.scriptSize);
   RunScript(text);  // the reader can go on: the next run ends at once
-  EXPECT_EQ(text.scriptPos, text.scriptSize);
+  EXPECT_EQ(text.script.scriptPos, text.script.scriptSize);
 
   // Each lap opens the music again: one lap more, not thousands, however
   // long the script.
@@ -182,10 +182,10 @@ TEST_F(Interpreter, AJumpLoopWithoutAStopEndsAfterOneLap) {
 
 TEST_F(Interpreter, PictureNameIsKeptEvenWhenItDoesNotLoad) {
   auto& s = Run("@Gmissing.bmp,text@E");
-  EXPECT_STREQ(s.backgroundFile, "missing.bmp");
+  EXPECT_STREQ(s.assets.backgroundFile, "missing.bmp");
   EXPECT_EQ(PageString(s), "text");
   auto& longName = Run("@Gabcdefghijklmnopqrstuvwxyz.bmp,@E");
-  EXPECT_STREQ(longName.backgroundFile, "abcdefghijklmnopqrs");  // 19 bytes fit the save file
+  EXPECT_STREQ(longName.assets.backgroundFile, "abcdefghijklmnopqrs");  // 19 bytes fit the save file
 }
 
 TEST_F(Interpreter, SoundCommands) {
@@ -194,7 +194,7 @@ TEST_F(Interpreter, SoundCommands) {
   story_.Write("bell.wav", "x");
   story_.Write("Page.wav", "x");
   auto& s = Run("@Msong.ogg,@Arain.wav,@Wbell.wav,@P@D@Y@E");
-  EXPECT_STREQ(s.bgmFile, "song.ogg");
+  EXPECT_STREQ(s.assets.bgmFile, "song.ogg");
   EXPECT_EQ(audio_.calls, (std::vector<std::string>{
                               "open music song.ogg = 1", "play 1 notify",  //
                               "open loop rain.wav = 2", "play 2 notify",   //
@@ -202,17 +202,17 @@ TEST_F(Interpreter, SoundCommands) {
                               "open page Page.wav = 4", "play 4",          //
                               "stop 1", "close 1",                         //
                               "stop 2", "close 2"}));
-  EXPECT_EQ(s.bgmChannel.playing, 0u);
-  EXPECT_EQ(s.oneShotSeChannel.playing, 1u);
+  EXPECT_EQ(s.sound.bgmChannel.playing, 0u);
+  EXPECT_EQ(s.sound.oneShotSeChannel.playing, 1u);
 
   const std::string longName(40, 'm');
   auto& truncated = Run("@M" + longName + ",@E");
-  EXPECT_EQ(std::string(truncated.bgmFile), longName.substr(0, 31));
+  EXPECT_EQ(std::string(truncated.assets.bgmFile), longName.substr(0, 31));
 }
 
 TEST_F(Interpreter, LoadStopsAtTheSavedPlaceOrJustPastTheCommandOnFailure) {
   auto& s = Run("@Kpage one@Epage two@E");
-  EXPECT_EQ(s.scriptPos, 2u);  // no save file: past "@K", nothing else changed
+  EXPECT_EQ(s.script.scriptPos, 2u);  // no save file: past "@K", nothing else changed
   EXPECT_EQ(PageString(s), "");
 
   RunScript(s);
@@ -222,9 +222,9 @@ TEST_F(Interpreter, LoadStopsAtTheSavedPlaceOrJustPastTheCommandOnFailure) {
   ASSERT_TRUE(SaveGame(s, &error)) << error;
 
   auto& loaded = Run("@Kpage one@Epage two@E");
-  EXPECT_EQ(loaded.scriptPos, loaded.scriptSize);
+  EXPECT_EQ(loaded.script.scriptPos, loaded.script.scriptSize);
   EXPECT_EQ(PageString(loaded), "page onepage two");
-  EXPECT_EQ(loaded.pageLength, 16u);
+  EXPECT_EQ(loaded.page.pageLength, 16u);
 }
 
 }  // namespace
@@ -235,14 +235,14 @@ namespace {
 
 TEST(EngineState, FreshRecordIsZeroButTheChoicePosition) {
   const EngineState s;
-  EXPECT_EQ(s.uiMode, 0);
-  EXPECT_EQ(s.cursor, 0);
-  EXPECT_EQ(s.choiceX, 265);
-  EXPECT_EQ(s.choiceY, 320);
-  EXPECT_EQ(s.fadeActive + s.quitRequested + s.titleNotice + s.savedNotice + s.loadedNotice + s.enterLatch, 0u);
-  for (uint32_t entry : s.labelTable) EXPECT_EQ(entry, 0u);
-  EXPECT_EQ(s.primarySurface.pixels.size(), 640u * 480u);
-  EXPECT_EQ(s.backgroundSurface.pixels.size(), 640u * 480u);
+  EXPECT_EQ(s.screen.uiMode, 0);
+  EXPECT_EQ(s.screen.cursor, 0);
+  EXPECT_EQ(s.choices.choiceX, 265);
+  EXPECT_EQ(s.choices.choiceY, 320);
+  EXPECT_EQ(s.screen.fadeActive + s.screen.quitRequested + s.screen.titleNotice + s.screen.savedNotice + s.screen.loadedNotice + s.input.enterLatch, 0u);
+  for (uint32_t entry : s.script.labelTable) EXPECT_EQ(entry, 0u);
+  EXPECT_EQ(s.display.primarySurface.pixels.size(), 640u * 480u);
+  EXPECT_EQ(s.display.backgroundSurface.pixels.size(), 640u * 480u);
 }
 
 }  // namespace

@@ -31,11 +31,11 @@ std::string SavedFields(const EngineState& s) {
 TEST(SaveFile, RecordLayoutIsByteForByte) {
   TempStory story;
   auto s = LoadedEngine(story, kScript);
-  std::memcpy(s->backgroundFile, "bg.bmp\0junk-after-N", 20);
-  std::memcpy(s->bgmFile, "theme.ogg", 10);
-  s->pageLength = 0x01020304;
-  s->scriptPos = 0xA0B0C0D0;
-  for (size_t i = 0; i < kPageBytes; ++i) s->pageText[i] = char(i * 7);
+  std::memcpy(s->assets.backgroundFile, "bg.bmp\0junk-after-N", 20);
+  std::memcpy(s->assets.bgmFile, "theme.ogg", 10);
+  s->page.pageLength = 0x01020304;
+  s->script.scriptPos = 0xA0B0C0D0;
+  for (size_t i = 0; i < kPageBytes; ++i) s->page.pageText[i] = char(i * 7);
 
   std::string error;
   ASSERT_TRUE(SaveGame(*s, &error)) << error;
@@ -53,7 +53,7 @@ TEST(SaveFile, SaveThenLoadRestoresEverythingAndRestartsTheMusic) {
   story.Write("theme.ogg", "x");
   RecordingAudio audio;
   auto s = LoadedEngine(story, kScript);
-  s->audio = &audio;
+  s->sound.audio = &audio;
   RunScript(*s);
   RunScript(*s);
   RunScript(*s);  // "2nd" over a longer page: stale bytes past the NUL
@@ -62,11 +62,11 @@ TEST(SaveFile, SaveThenLoadRestoresEverythingAndRestartsTheMusic) {
   std::string error;
   ASSERT_TRUE(SaveGame(*s, &error)) << error;
 
-  s->cursor = 3;
+  s->screen.cursor = 3;
   audio.calls.clear();
   ASSERT_TRUE(LoadGame(*s, &error)) << error;
   EXPECT_EQ(SavedFields(*s), before);
-  EXPECT_EQ(s->cursor, 0);
+  EXPECT_EQ(s->screen.cursor, 0);
   // The same music restarts from its beginning.
   EXPECT_EQ(audio.calls, (std::vector<std::string>{"stop 1", "close 1", "open music theme.ogg = 2", "play 2 notify"}));
 
@@ -84,7 +84,7 @@ TEST(SaveFile, EmptyMusicNameStopsTheMusicAndOpensNothing) {
   RunScript(*s);
   std::string error;
   ASSERT_TRUE(SaveGame(*s, &error)) << error;
-  s->audio = &audio;
+  s->sound.audio = &audio;
   PlayBgm(*s, "theme.ogg");
   audio.calls.clear();
   ASSERT_TRUE(LoadGame(*s, &error)) << error;
@@ -95,9 +95,9 @@ TEST(SaveFile, MissingOrShortSaveChangesNothing) {
   TempStory story;
   RecordingAudio audio;
   auto s = LoadedEngine(story, kScript);
-  s->audio = &audio;
+  s->sound.audio = &audio;
   RunScript(*s);
-  s->cursor = 2;
+  s->screen.cursor = 2;
   const std::string before = SavedFields(*s);
   std::string error;
   EXPECT_FALSE(LoadGame(*s, &error));
@@ -106,7 +106,7 @@ TEST(SaveFile, MissingOrShortSaveChangesNothing) {
   story.Write("DATA/save.txt", std::string(1067, 'a'));
   EXPECT_FALSE(LoadGame(*s, &error));
   EXPECT_EQ(SavedFields(*s), before);
-  EXPECT_EQ(s->cursor, 2);
+  EXPECT_EQ(s->screen.cursor, 2);
   EXPECT_EQ(audio.calls, std::vector<std::string>{});
 }
 
@@ -119,13 +119,13 @@ TEST(SaveFile, LoadMakesImpossibleValuesSafe) {
   story.Write("DATA/save.txt", bytes);
   std::string error;
   ASSERT_TRUE(LoadGame(*s, &error)) << error;
-  EXPECT_EQ(s->pageLength, 999u);
-  EXPECT_EQ(s->scriptPos, s->scriptSize);
-  EXPECT_EQ(std::string(s->backgroundFile), std::string(19, 'A'));
-  EXPECT_EQ(std::string(s->bgmFile), std::string(39, 'A'));
+  EXPECT_EQ(s->page.pageLength, 999u);
+  EXPECT_EQ(s->script.scriptPos, s->script.scriptSize);
+  EXPECT_EQ(std::string(s->assets.backgroundFile), std::string(19, 'A'));
+  EXPECT_EQ(std::string(s->assets.bgmFile), std::string(39, 'A'));
   EXPECT_EQ(PageString(*s), std::string(999, 'A'));
   RunScript(*s);  // resumes at the script's end without a fault
-  EXPECT_EQ(s->pageText[999], '\0');
+  EXPECT_EQ(s->page.pageText[999], '\0');
 }
 
 TEST(SaveFile, FailedSaveKeepsThePreviousSave) {

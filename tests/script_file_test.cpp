@@ -1,3 +1,4 @@
+#include "script/label_index.h"
 #include "script/script_file.h"
 
 #include <sys/stat.h>
@@ -14,20 +15,20 @@ namespace {
 using test::LoadedEngine;
 using test::TempStory;
 
-std::string Buffer(const EngineState& s) { return std::string(s.scriptBuffer.begin(), s.scriptBuffer.end()); }
+std::string Buffer(const EngineState& s) { return std::string(s.script.scriptBuffer.begin(), s.script.scriptBuffer.end()); }
 
 TEST(LoadScript, KeepsExactBytesTurningLineFeedsIntoCommas) {
   TempStory story;
   auto s = LoadedEngine(story, "a\r\nb\nc\x81\x40@E");
-  EXPECT_EQ(s->scriptSize, 10u);
+  EXPECT_EQ(s->script.scriptSize, 10u);
   EXPECT_EQ(Buffer(*s), std::string("a\r,b,c\x81\x40@E"));
-  EXPECT_EQ(s->scriptPos, 0u);
+  EXPECT_EQ(s->script.scriptPos, 0u);
 }
 
 TEST(LoadScript, EmptyFileGivesEmptyBuffer) {
   TempStory story;
   auto s = LoadedEngine(story, "");
-  EXPECT_EQ(s->scriptSize, 0u);
+  EXPECT_EQ(s->script.scriptSize, 0u);
 }
 
 TEST(LoadScript, MissingOrUnreadableFileIsReportedNotLoaded) {
@@ -43,7 +44,7 @@ TEST(LoadScript, MissingOrUnreadableFileIsReportedNotLoaded) {
   error.clear();
   EXPECT_FALSE(LoadScript(s, &error));
   EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
-  EXPECT_EQ(s.scriptSize, 0u);
+  EXPECT_EQ(s.script.scriptSize, 0u);
 }
 
 // A FIFO would block a reader until someone writes to it, and a device like
@@ -57,12 +58,12 @@ TEST(LoadScript, FifosAndDevicesAreRefusedAtOnce) {
   EngineState s;
   s.storyRoot = story.root();
   test::RecordingAudio audio;
-  s.audio = &audio;
+  s.sound.audio = &audio;
   std::string error;
   EXPECT_FALSE(LoadScript(s, &error));
   EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
   EXPECT_FALSE(LoadGame(s, &error));
-  EXPECT_FALSE(LoadBackground(s, s.backgroundSurface, "zero.bmp", &error));
+  EXPECT_FALSE(LoadBackground(s, s.display.backgroundSurface, "zero.bmp", &error));
   EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
   PlayBgm(s, "song.wav");
   EXPECT_TRUE(audio.calls.empty());
@@ -74,19 +75,19 @@ TEST(ReadField, CopiesUpToTheCommaAndStepsPastIt) {
   char out[8];
   ReadField(*s, out, sizeof out);  // an empty field consumes its comma
   EXPECT_STREQ(out, "");
-  EXPECT_EQ(s->scriptPos, 1u);
+  EXPECT_EQ(s->script.scriptPos, 1u);
   ReadField(*s, out, sizeof out);
   EXPECT_STREQ(out, "abc");
-  EXPECT_EQ(s->scriptPos, 5u);
+  EXPECT_EQ(s->script.scriptPos, 5u);
   ReadField(*s, out, sizeof out);  // too long: truncated, the rest read past
   EXPECT_STREQ(out, "0123456");
-  EXPECT_EQ(s->scriptPos, 22u);
+  EXPECT_EQ(s->script.scriptPos, 22u);
   ReadField(*s, out, sizeof out);  // no comma before the end: ends there
   EXPECT_STREQ(out, "tail");
-  EXPECT_EQ(s->scriptPos, s->scriptSize);
+  EXPECT_EQ(s->script.scriptPos, s->script.scriptSize);
   ReadField(*s, out, sizeof out);
   EXPECT_STREQ(out, "");
-  EXPECT_EQ(s->scriptPos, s->scriptSize);
+  EXPECT_EQ(s->script.scriptPos, s->script.scriptSize);
 }
 
 TEST(AtolRule, FollowsTheCLibrary) {
@@ -105,11 +106,11 @@ TEST(AtolRule, FollowsTheCLibrary) {
 TEST(BuildLabelIndex, RecordsThePositionAfterTheComma) {
   TempStory story;
   auto s = LoadedEngine(story, "text@S5,more@S7,x@S12\r\nend");
-  EXPECT_EQ(s->labelTable[5], 8u);
-  EXPECT_EQ(s->labelTable[7], 16u);
-  EXPECT_EQ(s->labelTable[12], 23u);  // the CR stays in the field and atol stops at it
-  EXPECT_EQ(s->labelTable[0], 0u);
-  EXPECT_EQ(s->scriptPos, 0u);
+  EXPECT_EQ(s->script.labelTable[5], 8u);
+  EXPECT_EQ(s->script.labelTable[7], 16u);
+  EXPECT_EQ(s->script.labelTable[12], 23u);  // the CR stays in the field and atol stops at it
+  EXPECT_EQ(s->script.labelTable[0], 0u);
+  EXPECT_EQ(s->script.scriptPos, 0u);
 }
 
 // The scan steps one byte past every definition's comma, so a definition that
@@ -117,54 +118,54 @@ TEST(BuildLabelIndex, RecordsThePositionAfterTheComma) {
 TEST(BuildLabelIndex, SkipsADefinitionRightAfterAnotherAndAfterDoubleAt) {
   TempStory story;
   auto lf = LoadedEngine(story, "@S1\n@S2\nx");  // consecutive lines
-  EXPECT_EQ(lf->labelTable[1], 4u);
-  EXPECT_EQ(lf->labelTable[2], 0u);
+  EXPECT_EQ(lf->script.labelTable[1], 4u);
+  EXPECT_EQ(lf->script.labelTable[2], 0u);
 
   auto sameLine = LoadedEngine(story, "@S1,@S2,x");
-  EXPECT_EQ(sameLine->labelTable[2], 0u);
+  EXPECT_EQ(sameLine->script.labelTable[2], 0u);
 
   // With CR LF the CR goes into the number field and the next line's "@" is
   // again the byte after the comma.
   auto crlf = LoadedEngine(story, "@S1\r\n@S2\r\nx");
-  EXPECT_EQ(crlf->labelTable[1], 5u);
-  EXPECT_EQ(crlf->labelTable[2], 0u);
+  EXPECT_EQ(crlf->script.labelTable[1], 5u);
+  EXPECT_EQ(crlf->script.labelTable[2], 0u);
 
   auto doubleAt = LoadedEngine(story, "ab@@S3,x");
-  EXPECT_EQ(doubleAt->labelTable[3], 0u);
+  EXPECT_EQ(doubleAt->script.labelTable[3], 0u);
 
   // With a text byte in between both are found.
   auto spaced = LoadedEngine(story, "@S1\nz@S2\nx");
-  EXPECT_EQ(spaced->labelTable[1], 4u);
-  EXPECT_EQ(spaced->labelTable[2], 9u);
+  EXPECT_EQ(spaced->script.labelTable[1], 4u);
+  EXPECT_EQ(spaced->script.labelTable[2], 9u);
 }
 
 TEST(BuildLabelIndex, KeepsEarlierValueOfASkippedNumberAndLetsLaterWin) {
   TempStory story;
   auto s = LoadedEngine(story, "@S4,a@S4,@S4,b");
-  EXPECT_EQ(s->labelTable[4], 9u);  // the second; the third is skipped
+  EXPECT_EQ(s->script.labelTable[4], 9u);  // the second; the third is skipped
 
   auto noDigits = LoadedEngine(story, "xx@Sabc,y");
-  EXPECT_EQ(noDigits->labelTable[0], 8u);
+  EXPECT_EQ(noDigits->script.labelTable[0], 8u);
 }
 
 TEST(BuildLabelIndex, NumbersOutsideTheTableAndOverlongFieldsDefineNothing) {
   TempStory story;
   auto s = LoadedEngine(story, "@S100,a@S-1,b@S99,c@S0000000000042,d@S00000000042,e");
-  EXPECT_EQ(s->labelTable[99], 18u);
+  EXPECT_EQ(s->script.labelTable[99], 18u);
   // 13 digits are cut to 11 ("00000000000"): label 0. 11 digits read whole.
-  EXPECT_EQ(s->labelTable[0], 35u);
-  EXPECT_EQ(s->labelTable[42], 50u);
-  for (int n : {1, 10}) EXPECT_EQ(s->labelTable[n], 0u);
+  EXPECT_EQ(s->script.labelTable[0], 35u);
+  EXPECT_EQ(s->script.labelTable[42], 50u);
+  for (int n : {1, 10}) EXPECT_EQ(s->script.labelTable[n], 0u);
 }
 
 TEST(BuildLabelIndex, StopsAtTheEndOfTheBuffer) {
   TempStory story;
   auto atEnd = LoadedEngine(story, "abc@");
-  EXPECT_EQ(atEnd->labelTable[0], 0u);
+  EXPECT_EQ(atEnd->script.labelTable[0], 0u);
   auto noComma = LoadedEngine(story, "abc@S9");
-  EXPECT_EQ(noComma->labelTable[9], 6u);  // the script's end
+  EXPECT_EQ(noComma->script.labelTable[9], 6u);  // the script's end
   auto bareS = LoadedEngine(story, "@S");
-  EXPECT_EQ(bareS->labelTable[0], 2u);
+  EXPECT_EQ(bareS->script.labelTable[0], 2u);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ class Sound : public ::testing::Test {
   Sound() {
     for (const char* name : {"a.ogg", "b.ogg", "rain.wav", "bell.wav", "chime.wav", "Page.wav"}) story_.Write(name, "x");
     state_.storyRoot = story_.root();
-    state_.audio = &audio_;
+    state_.sound.audio = &audio_;
   }
   Calls Take() { return std::exchange(audio_.calls, {}); }
 
@@ -56,24 +56,24 @@ TEST_F(Sound, OneShotEffectIsCutOffByTheNextAndNeverRepeats) {
                            "play 2"}));
   OnPlaybackNotify(state_, {2, true});
   EXPECT_EQ(Take(), Calls{});
-  EXPECT_EQ(state_.oneShotSeChannel.playing, 1u);  // stays open until the next one
+  EXPECT_EQ(state_.sound.oneShotSeChannel.playing, 1u);  // stays open until the next one
 }
 
 TEST_F(Sound, PageSoundRestartsFromItsBeginningEachTime) {
   PlayPageSound(state_);
   PlayPageSound(state_);
   EXPECT_EQ(Take(), (Calls{"open page Page.wav = 1", "play 1", "stop 1", "close 1", "open page Page.wav = 2", "play 2"}));
-  EXPECT_EQ(state_.pageSoundOpen, 1u);
+  EXPECT_EQ(state_.sound.pageSound.playing, 1u);
 }
 
 TEST_F(Sound, MissingFileLeavesTheChannelSilentButPlaying) {
   PlayBgm(state_, "missing.ogg");  // not even offered to the device
   EXPECT_EQ(Take(), Calls{});
-  EXPECT_EQ(state_.bgmChannel.playing, 1u);
+  EXPECT_EQ(state_.sound.bgmChannel.playing, 1u);
   OnPlaybackNotify(state_, {0, true});
   StopBgm(state_);  // nothing was opened, so nothing to stop
   EXPECT_EQ(Take(), Calls{});
-  EXPECT_EQ(state_.bgmChannel.playing, 0u);
+  EXPECT_EQ(state_.sound.bgmChannel.playing, 0u);
 
   // A name written with a Windows separator is found in its folder.
   story_.Write("se/door.wav", "x");
@@ -82,14 +82,14 @@ TEST_F(Sound, MissingFileLeavesTheChannelSilentButPlaying) {
 }
 
 TEST_F(Sound, WithoutADeviceOnlyTheFlagsChange) {
-  state_.audio = nullptr;
+  state_.sound.audio = nullptr;
   PlayBgm(state_, "a.ogg");
   PlayPageSound(state_);
   OnPlaybackNotify(state_, {1, true});
-  EXPECT_EQ(state_.bgmChannel.playing, 1u);
-  EXPECT_EQ(state_.pageSoundOpen, 1u);
+  EXPECT_EQ(state_.sound.bgmChannel.playing, 1u);
+  EXPECT_EQ(state_.sound.pageSound.playing, 1u);
   StopBgm(state_);
-  EXPECT_EQ(state_.bgmChannel.playing, 0u);
+  EXPECT_EQ(state_.sound.bgmChannel.playing, 0u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "script/label_index.h"
 #include "script/script_file.h"
 
 namespace ks::test {
@@ -53,7 +54,7 @@ std::unique_ptr<EngineState> LoadedEngine(const TempStory& story, const std::str
 }
 
 std::string PageString(const EngineState& state) {
-  return std::string(state.pageText, strnlen(state.pageText, sizeof state.pageText));
+  return std::string(state.page.pageText, strnlen(state.page.pageText, sizeof state.page.pageText));
 }
 
 std::string WavBytes(uint32_t ms, double toneHz) {

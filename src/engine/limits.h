@@ -20,6 +20,9 @@ inline constexpr size_t kChoiceTextBytes = 100;  // 99 bytes and a NUL
 
 inline constexpr int kLabelCount = 100;  // label numbers 0 to 99
 
+// The system menu's rows: save, load, cancel, quit, back to the title.
+inline constexpr int kMenuRows = 5;
+
 // Names kept in the save file, NUL included.
 inline constexpr size_t kBackgroundNameBytes = 20;
 inline constexpr size_t kBgmNameBytes = 40;

@@ -1,25 +1,27 @@
 #include "engine/main_loop.h"
 
-#include "present/frame.h"
+#include "engine/frame.h"
+#include "present/font.h"
 #include "script/interpreter.h"
+#include "script/label_index.h"
 #include "script/script_file.h"
 #include "sound/sound.h"
 
 namespace ks {
 
 bool StartUp(EngineState& state, Platform& platform, std::string* error) {
-  state.audio = &platform.Audio();
+  state.sound.audio = &platform.Audio();
   if (!LoadScript(state, error)) return false;
   BuildLabelIndex(state);
   // The fonts before the first page: without them the program ends, and it
   // should not start the story's music on its way out.
-  if (!OpenFonts(state, error)) return false;
+  if (!OpenFonts(state.fonts, error)) return false;
   RunScript(state);  // the first page is ready before the first frame
   return true;
 }
 
 bool MainLoopStep(EngineState& state, Platform& platform) {
-  if (state.quitRequested) return false;
+  if (state.screen.quitRequested) return false;
   Message message;
   if (platform.TakeMessage(&message)) {
     if (message.kind == Message::Kind::kQuit) return false;
@@ -40,9 +42,9 @@ void RunMainLoop(EngineState& state, Platform& platform) {
 }
 
 void ShutDown(EngineState& state) {
-  state.menuFont.reset();
-  state.pageFont.reset();
-  state.audio = nullptr;
+  state.fonts.menuFont.reset();
+  state.fonts.pageFont.reset();
+  state.sound.audio = nullptr;
 }
 
 }  // namespace ks

@@ -6,6 +6,7 @@
 
 #include "platform/file_io.h"
 #include "platform/story_path.h"
+#include "present/compose.h"
 
 namespace ks {
 namespace {
@@ -33,8 +34,11 @@ bool LoadBackground(EngineState& state, Surface& target, const char* fileName, s
     if (error) *error = "cannot load the picture " + path + ": " + why;
     return false;
   }
+  if (&target == &state.display.backgroundSurface) {
+    SaveFrameBackground(state.display);  // a frame being composed keeps the old picture
+    ++state.display.backgroundGeneration;
+  }
   BlitImage(target, image);
-  if (&target == &state.backgroundSurface) ++state.backgroundGeneration;
   return true;
 }
 

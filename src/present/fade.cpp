@@ -6,6 +6,8 @@
 // right to left. Each byte's result does not depend on it.
 #include "present/fade.h"
 
+#include "engine/limits.h"
+
 namespace ks {
 namespace {
 
@@ -23,8 +25,7 @@ inline void FadePixel(uint8_t* pixel, int& result) {
 
 }  // namespace
 
-int FadeStep(EngineState& state) {
-  Surface& screen = state.primarySurface;
+int FadeStep(Surface& screen) {
   if (screen.width < kScreenWidth || screen.height < kScreenHeight) return 0;  // nothing to fade
   uint8_t* bytes = screen.Bytes();
   const size_t pitch = size_t(screen.width) * 4;

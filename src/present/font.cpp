@@ -1,7 +1,7 @@
 // A font is asked of fontconfig by family (IPAGothic first), language
 // (Japanese), weight and pitch; whatever it answers must cover kana and kanji
 // or the font is refused. The em is sized so that ascent plus descent fill the
-// cell, as a 16-pixel font on the original system did: a full-width character
+// cell, as a 16-pixel font cell is drawn in these stories: a full-width character
 // is then 16 pixels wide in IPAGothic and a half-width one 8. Fontconfig says
 // when the weight asked for does not exist and must be made up; the outline is
 // then widened by a pixel before it is rasterised, keeping the advance, so a
@@ -18,6 +18,8 @@
 #include <iconv.h>
 
 #include <cmath>
+
+#include "engine/engine_state.h"
 
 namespace ks {
 
@@ -109,7 +111,7 @@ Font::Font(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 Font::~Font() = default;
 
-std::shared_ptr<Font> Font::Open(const FontRequest& request, std::string* error) {
+std::unique_ptr<Font> Font::Open(const FontRequest& request, std::string* error) {
   Match match;
   if (!FindFont(request, &match, error)) return nullptr;
   auto impl = std::make_unique<Impl>();
@@ -130,7 +132,7 @@ std::shared_ptr<Font> Font::Open(const FontRequest& request, std::string* error)
   const double emPixels = request.cellHeight * face->units_per_EM / (ascent + descent);
   FT_Set_Char_Size(face, 0, FT_F26Dot6(std::lround(emPixels * 64)), 72, 72);
 
-  std::shared_ptr<Font> font(new Font(std::move(impl)));
+  std::unique_ptr<Font> font(new Font(std::move(impl)));
   font->cellHeight_ = request.cellHeight;
   font->ascent_ = int(std::lround(request.cellHeight * ascent / (ascent + descent)));
   return font;
@@ -170,6 +172,15 @@ const Glyph& Font::Render(uint16_t code) {
   }
   glyphs_.push_back(std::move(glyph));
   return glyphs_.back();
+}
+
+bool OpenFonts(FontState& fonts, std::string* error) {
+  std::unique_ptr<Font> menu = Font::Open({16, /*heaviest=*/true, /*fixedPitch=*/true}, error);
+  std::unique_ptr<Font> page = menu ? Font::Open({16, /*heaviest=*/false, /*fixedPitch=*/false}, error) : nullptr;
+  if (!page) return false;
+  fonts.menuFont = std::move(menu);
+  fonts.pageFont = std::move(page);
+  return true;
 }
 
 }  // namespace ks

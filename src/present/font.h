@@ -42,7 +42,7 @@ class Font {
 
   // Finds the Japanese font that best answers `request` and opens it. Returns
   // null with a reason when there is no font that covers Japanese.
-  static std::shared_ptr<Font> Open(const FontRequest& request, std::string* error);
+  static std::unique_ptr<Font> Open(const FontRequest& request, std::string* error);
 
   // The glyph of a code page 932 character: one byte, or a lead byte and its
   // trail byte as (lead << 8) | trail. Bytes that are not a character get the
@@ -65,5 +65,12 @@ class Font {
   std::array<std::unique_ptr<std::array<const Glyph*, 256>>, 256> drawn_;
   std::deque<Glyph> glyphs_;  // a deque: references stay valid as it grows
 };
+
+struct FontState;
+
+// Opens the player's two fonts into `fonts`: the menu's (16 pixels, the
+// heaviest weight, fixed pitch) and the page's (16 pixels, regular). Returns
+// false with a reason when there is no Japanese font.
+bool OpenFonts(FontState& fonts, std::string* error);
 
 }  // namespace ks

@@ -1,5 +1,9 @@
-// What a composed frame drew over its background, kept so that the next frame
-// can tell whether it would draw exactly the same picture.
+// The scene of a composed frame: what is drawn over the background, in
+// order. The engine adds each part at the moment the screen shows it (the
+// page after Enter has run the script, a notice even in the frame that
+// dismisses it, the menu before its row is taken), and the frame is then
+// drawn from the scene. A frame whose scene equals the one on the screen
+// needs no pixel work.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +13,9 @@
 #include "present/surface.h"
 
 namespace ks {
+
+struct PageState;
+struct ChoiceState;
 
 struct DrawOp {
   enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText };
@@ -26,5 +33,16 @@ struct Scene {
 
   bool operator==(const Scene&) const = default;
 };
+
+enum class Notice { kSaved, kLoaded, kTitle };
+
+// The page text in white in its rectangle.
+void AddPageText(Scene& scene, const PageState& page);
+// A notice's box and its black text.
+void AddNotice(Scene& scene, Notice notice);
+// The system menu's box and rows, the row at `cursor` highlighted.
+void AddSystemMenu(Scene& scene, int32_t cursor);
+// The first `count` choices in white, the one at `cursor` highlighted.
+void AddChoiceList(Scene& scene, const ChoiceState& choices, int32_t count, int32_t cursor);
 
 }  // namespace ks

@@ -3,6 +3,7 @@
 // the colour channels and byte 3 is left alone by everything but a whole copy.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

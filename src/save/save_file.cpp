@@ -28,11 +28,11 @@ bool HasNul(const char (&field)[N]) {
 
 SaveRecord MakeSaveRecord(const EngineState& state) {
   SaveRecord record;
-  std::memcpy(record.backgroundFile, state.backgroundFile, sizeof record.backgroundFile);
-  std::memcpy(record.bgmFile, state.bgmFile, sizeof record.bgmFile);
-  PutU32(record.pageLength, state.pageLength);
-  PutU32(record.scriptPos, state.scriptPos);
-  std::memcpy(record.pageText, state.pageText, sizeof record.pageText);
+  std::memcpy(record.backgroundFile, state.assets.backgroundFile, sizeof record.backgroundFile);
+  std::memcpy(record.bgmFile, state.assets.bgmFile, sizeof record.bgmFile);
+  PutU32(record.pageLength, state.page.pageLength);
+  PutU32(record.scriptPos, state.script.scriptPos);
+  std::memcpy(record.pageText, state.page.pageText, sizeof record.pageText);
   return record;
 }
 
@@ -62,17 +62,17 @@ bool LoadGame(EngineState& state, std::string* error) {
   if (pageLength > kMaxPageLength) pageLength = kMaxPageLength;
   if (!HasNul(record.pageText)) record.pageText[pageLength] = '\0';
   uint32_t scriptPos = GetU32(record.scriptPos);
-  if (scriptPos > state.scriptSize) scriptPos = state.scriptSize;
+  if (scriptPos > state.script.scriptSize) scriptPos = state.script.scriptSize;
 
-  std::memcpy(state.backgroundFile, record.backgroundFile, sizeof state.backgroundFile);
-  std::memcpy(state.bgmFile, record.bgmFile, sizeof state.bgmFile);
-  state.pageLength = pageLength;
-  state.scriptPos = scriptPos;
-  std::memcpy(state.pageText, record.pageText, sizeof state.pageText);
+  std::memcpy(state.assets.backgroundFile, record.backgroundFile, sizeof state.assets.backgroundFile);
+  std::memcpy(state.assets.bgmFile, record.bgmFile, sizeof state.assets.bgmFile);
+  state.page.pageLength = pageLength;
+  state.script.scriptPos = scriptPos;
+  std::memcpy(state.page.pageText, record.pageText, sizeof state.page.pageText);
 
-  LoadBackground(state, state.backgroundSurface, state.backgroundFile);
-  PlayBgm(state, state.bgmFile);
-  state.cursor = 0;
+  LoadBackground(state, state.display.backgroundSurface, state.assets.backgroundFile);
+  PlayBgm(state, state.assets.bgmFile);
+  state.screen.cursor = 0;
   return true;
 }
 

@@ -19,6 +19,7 @@
 #include "engine/sjis.h"
 #include "platform/file_io.h"
 #include "platform/story_path.h"
+#include "script/label_index.h"
 #include "script/script_file.h"
 
 namespace ks {
@@ -35,7 +36,7 @@ std::string Quoted(const std::string& name) {
 class Checker {
  public:
   Checker(EngineState& state, const std::vector<uint8_t>& original)
-      : state_(state), buf_(state.scriptBuffer.data()), size_(state.scriptSize) {
+      : state_(state), buf_(state.script.scriptBuffer.data()), size_(state.script.scriptSize) {
     lineStarts_.push_back(0);
     for (size_t i = 0; i < original.size(); ++i) {
       if (original[i] == '\n') lineStarts_.push_back(uint32_t(i + 1));
@@ -71,9 +72,9 @@ class Checker {
   bool IsLineEnd(uint32_t offset) const { return std::binary_search(lineStarts_.begin(), lineStarts_.end(), offset + 1); }
 
   Field Read(char* dest, size_t destSize) {
-    const uint32_t start = state_.scriptPos;
+    const uint32_t start = state_.script.scriptPos;
     ReadField(state_, dest, destSize);
-    uint32_t end = state_.scriptPos;
+    uint32_t end = state_.script.scriptPos;
     if (end > start && buf_[end - 1] == ',') --end;
     return {start, end - start};
   }
@@ -102,7 +103,7 @@ class Checker {
 };
 
 std::vector<Finding> Checker::Run() {
-  uint32_t& pos = state_.scriptPos;
+  uint32_t& pos = state_.script.scriptPos;
   // The second byte of the double-byte character being read: an "@" there
   // belongs to the character (81 40 is a full-width space).
   uint32_t trail = UINT32_MAX;
@@ -218,7 +219,7 @@ void Checker::FileName(uint32_t at, char letter) {
 }
 
 void Checker::ChoiceList(uint32_t at) {
-  uint32_t& pos = state_.scriptPos;
+  uint32_t& pos = state_.script.scriptPos;
   int count = 0;
   while (pos < size_) {
     char text[kChoiceTextBytes];
@@ -251,7 +252,7 @@ void Checker::Label(uint32_t at, const char* number, char kind) {
             (kind == 'S' ? "this defines no label" : kind == 'J' ? "the jump goes to the start of the script"
                                                                 : "choosing it goes to the start of the script"));
   } else if (kind == 'S') {
-    definitions_.push_back({n, at, state_.scriptPos});
+    definitions_.push_back({n, at, state_.script.scriptPos});
   } else {
     uses_.push_back({n, at, kind == 'C'});
   }
@@ -288,7 +289,7 @@ void Checker::Labels() {
   // The label scan does not know fields: an "@S" inside a file name or a
   // choice text (a full-width space before "S" is one) defines a label too.
   for (size_t n = 0; n < kLabelCount; ++n) {
-    const uint32_t target = state_.labelTable[n];
+    const uint32_t target = state_.script.labelTable[n];
     if (target == 0 || std::any_of(definitions_.begin(), definitions_.end(), [&](const Definition& d) {
           return size_t(d.number) == n && d.end == target;
         })) {
@@ -301,7 +302,7 @@ void Checker::Labels() {
             std::to_string(LineOf(target)));
   }
   for (const Use& u : uses_) {
-    if (state_.labelTable[size_t(u.number)] != 0) continue;
+    if (state_.script.labelTable[size_t(u.number)] != 0) continue;
     Add(Severity::kWarning, u.at,
         "label " + std::to_string(u.number) +
             (defined[size_t(u.number)] ? " has no definition the label index keeps; " : " is never defined; ") +
@@ -311,14 +312,14 @@ void Checker::Labels() {
 
 // `top` is a byte the label scan tests, before the definition's comma.
 bool Checker::Indexed(const Definition& d, uint32_t top) {
-  const uint32_t kept = state_.labelTable[size_t(d.number)];
+  const uint32_t kept = state_.script.labelTable[size_t(d.number)];
   if (kept == d.end) return true;
   if (kept < d.end) return false;
   if (!scratch_) scratch_ = std::make_unique<EngineState>();
   SetScript(*scratch_, std::vector<uint8_t>(buf_ + top, buf_ + d.end));
-  scratch_->labelTable.fill(0);
+  scratch_->script.labelTable.fill(0);
   BuildLabelIndex(*scratch_);
-  return scratch_->labelTable[size_t(d.number)] == d.end - top;
+  return scratch_->script.labelTable[size_t(d.number)] == d.end - top;
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "engine/text_field.h"
 #include "present/background.h"
 #include "save/save_file.h"
+#include "script/label_index.h"
 #include "script/script_file.h"
 #include "sound/sound.h"
 
@@ -27,40 +28,40 @@ namespace {
 // Adds one byte to the page; bytes past the 999th are dropped, so the
 // terminator always fits.
 void PutPageByte(EngineState& state, char b) {
-  if (state.pageLength < kMaxPageLength) state.pageText[state.pageLength++] = b;
+  if (state.page.pageLength < kMaxPageLength) state.page.pageText[state.page.pageLength++] = b;
 }
 
 void TerminatePage(EngineState& state) {
-  if (state.pageLength > kMaxPageLength) state.pageLength = kMaxPageLength;
-  state.pageText[state.pageLength] = '\0';
+  if (state.page.pageLength > kMaxPageLength) state.page.pageLength = kMaxPageLength;
+  state.page.pageText[state.page.pageLength] = '\0';
 }
 
 // "@C": text, label number, text, label number ..., up to a closing "@".
 // Entries go from index `uiMode` upwards; a sixth choice is read but not kept.
 void ReadChoiceList(EngineState& state) {
-  const uint8_t* buf = state.scriptBuffer.data();
-  while (state.scriptPos < state.scriptSize) {
-    const bool kept = state.uiMode >= 0 && state.uiMode < kMaxChoices;
+  const uint8_t* buf = state.script.scriptBuffer.data();
+  while (state.script.scriptPos < state.script.scriptSize) {
+    const bool kept = state.screen.uiMode >= 0 && state.screen.uiMode < kMaxChoices;
     char text[kChoiceTextBytes];
-    ReadField(state, kept ? state.choiceTexts[state.uiMode] : text, kChoiceTextBytes);
+    ReadField(state, kept ? state.choices.choiceTexts[state.screen.uiMode] : text, kChoiceTextBytes);
     char number[kNumberFieldBytes];
     ReadField(state, number, sizeof number);
-    if (kept) state.choiceTargets[state.uiMode++] = AtolRule(number);
-    if (state.scriptPos < state.scriptSize && buf[state.scriptPos] == '@') {
-      ++state.scriptPos;
+    if (kept) state.choices.choiceTargets[state.screen.uiMode++] = AtolRule(number);
+    if (state.script.scriptPos < state.script.scriptSize && buf[state.script.scriptPos] == '@') {
+      ++state.script.scriptPos;
       break;
     }
   }
-  state.cursor = 0;
+  state.screen.cursor = 0;
 }
 
 }  // namespace
 
 void RunScript(EngineState& state) {
-  const uint8_t* buf = state.scriptBuffer.data();
+  const uint8_t* buf = state.script.scriptBuffer.data();
   std::unordered_set<uint32_t> jumpsTaken;  // where this run's "@J"s stand
-  uint32_t& pos = state.scriptPos;
-  while (pos < state.scriptSize) {
+  uint32_t& pos = state.script.scriptPos;
+  while (pos < state.script.scriptSize) {
     const uint8_t b = buf[pos];
     if (b == ',') {
       ++pos;
@@ -72,7 +73,7 @@ void RunScript(EngineState& state) {
       continue;
     }
     ++pos;  // onto the command letter
-    const uint8_t letter = pos < state.scriptSize ? buf[pos] : 0;
+    const uint8_t letter = pos < state.script.scriptSize ? buf[pos] : 0;
     char name[kFileFieldBytes];
     char number[kNumberFieldBytes];
     switch (letter) {
@@ -95,23 +96,23 @@ void RunScript(EngineState& state) {
         return;
       case 'F':
         ++pos;
-        state.fadeActive = 1;
+        state.screen.fadeActive = 1;
         TerminatePage(state);
         return;
       case 'G':
         ++pos;
         ReadField(state, name, sizeof name);
-        LoadBackground(state, state.backgroundSurface, name);
-        CopyName(state.backgroundFile, name);  // kept even when the picture did not load
+        LoadBackground(state, state.display.backgroundSurface, name);
+        CopyName(state.assets.backgroundFile, name);  // kept even when the picture did not load
         break;
       case 'H':
-        state.choiceX = kHighChoiceX;
-        state.choiceY = kHighChoiceY;
+        state.choices.choiceX = kHighChoiceX;
+        state.choices.choiceY = kHighChoiceY;
         ++pos;
         break;
       case 'J':
         if (!jumpsTaken.insert(pos).second) {  // this jump again: a loop
-          pos = state.scriptSize;
+          pos = state.script.scriptSize;
           break;
         }
         ++pos;
@@ -127,7 +128,7 @@ void RunScript(EngineState& state) {
         ++pos;
         ReadField(state, name, sizeof name);
         PlayBgm(state, name);
-        CopyName(state.bgmFile, name);
+        CopyName(state.assets.bgmFile, name);
         break;
       case 'N':
         PutPageByte(state, '\n');
@@ -138,22 +139,22 @@ void RunScript(EngineState& state) {
         ++pos;
         break;
       case 'R':
-        state.pageLength = 0;  // the old bytes stay until overwritten
+        state.page.pageLength = 0;  // the old bytes stay until overwritten
         ++pos;
         break;
       case 'S':  // a label met at run time: step over its number
         do {
           ++pos;
-        } while (pos < state.scriptSize && buf[pos] != ',');
-        if (pos < state.scriptSize) ++pos;
+        } while (pos < state.script.scriptSize && buf[pos] != ',');
+        if (pos < state.script.scriptSize) ++pos;
         break;
       case 'T':
-        state.titleNotice = 1;
+        state.screen.titleNotice = 1;
         ++pos;
         break;
       case 'U':
-        state.choiceX = kLowChoiceX;
-        state.choiceY = kLowChoiceY;
+        state.choices.choiceX = kLowChoiceX;
+        state.choices.choiceY = kLowChoiceY;
         ++pos;
         break;
       case 'W':
@@ -166,7 +167,7 @@ void RunScript(EngineState& state) {
         ++pos;
         break;
       case 'Z':
-        state.quitRequested = 1;
+        state.screen.quitRequested = 1;
         ++pos;
         break;
       default:  // not a command: the "@" is text and the byte is read next

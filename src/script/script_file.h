@@ -23,9 +23,6 @@ bool LoadScript(EngineState& state, std::string* error);
 // 4 GiB.
 void SetScript(EngineState& state, std::vector<uint8_t> bytes);
 
-// Fills `labelTable` from the buffer and leaves `scriptPos` at 0.
-void BuildLabelIndex(EngineState& state);
-
 // Copies the field at `scriptPos` (the bytes up to the next comma) into
 // `dest`, NUL-terminated, and leaves `scriptPos` after that comma. Bytes that
 // do not fit in `destSize` - 1 are skipped; a field that meets the end of the
@@ -36,9 +33,5 @@ void ReadField(EngineState& state, char* dest, size_t destSize);
 // an optional sign, decimal digits; 0 without digits. Saturates at the 32-bit
 // range, as atol does with a 32-bit long.
 int32_t AtolRule(const char* text);
-
-// The script position of label `number`: its table entry, or 0 (the start of
-// the script) for a number outside 0 to 99.
-uint32_t LabelPosition(const EngineState& state, int32_t number);
 
 }  // namespace ks

@@ -9,9 +9,9 @@ namespace {
 
 void StopChannel(EngineState& state, SoundChannel& channel) {
   if (!channel.playing) return;
-  if (state.audio && channel.device != kNoDevice) {
-    state.audio->Stop(channel.device);
-    state.audio->Close(channel.device);
+  if (state.sound.audio && channel.device != kNoDevice) {
+    state.sound.audio->Stop(channel.device);
+    state.sound.audio->Close(channel.device);
   }
   channel.device = kNoDevice;
   channel.playing = 0;
@@ -21,56 +21,46 @@ void StopChannel(EngineState& state, SoundChannel& channel) {
 // the device: an empty name (the folder itself), a FIFO or a device opens
 // nothing.
 DeviceId OpenSound(EngineState& state, AudioChannel kind, const char* fileName) {
-  if (!state.audio) return kNoDevice;
+  if (!state.sound.audio) return kNoDevice;
   const std::string path = StoryPath(state.storyRoot, fileName);
-  return IsRegularFile(path) ? state.audio->Open(kind, path) : kNoDevice;
+  return IsRegularFile(path) ? state.sound.audio->Open(kind, path) : kNoDevice;
 }
 
 void PlayOnChannel(EngineState& state, SoundChannel& channel, const char* fileName, bool repeats) {
   StopChannel(state, channel);
   CopyName(channel.fileName, fileName);
   channel.device = OpenSound(state, channel.kind, fileName);
-  if (channel.device != kNoDevice) state.audio->Play(channel.device, repeats);
+  if (channel.device != kNoDevice) state.sound.audio->Play(channel.device, repeats);
   channel.playing = 1;
 }
 
 }  // namespace
 
 void PlayBgm(EngineState& state, const char* fileName) {
-  PlayOnChannel(state, state.bgmChannel, fileName, /*repeats=*/true);
+  PlayOnChannel(state, state.sound.bgmChannel, fileName, /*repeats=*/true);
 }
 
 void PlayLoopSe(EngineState& state, const char* fileName) {
-  PlayOnChannel(state, state.loopSeChannel, fileName, /*repeats=*/true);
+  PlayOnChannel(state, state.sound.loopSeChannel, fileName, /*repeats=*/true);
 }
 
 void PlayOneShotSe(EngineState& state, const char* fileName) {
-  PlayOnChannel(state, state.oneShotSeChannel, fileName, /*repeats=*/false);
+  PlayOnChannel(state, state.sound.oneShotSeChannel, fileName, /*repeats=*/false);
 }
 
-void StopBgm(EngineState& state) { StopChannel(state, state.bgmChannel); }
+void StopBgm(EngineState& state) { StopChannel(state, state.sound.bgmChannel); }
 
-void StopLoopSe(EngineState& state) { StopChannel(state, state.loopSeChannel); }
+void StopLoopSe(EngineState& state) { StopChannel(state, state.sound.loopSeChannel); }
 
 void PlayPageSound(EngineState& state) {
-  if (state.pageSoundOpen) {
-    if (state.audio && state.pageSoundDevice != kNoDevice) {
-      state.audio->Stop(state.pageSoundDevice);
-      state.audio->Close(state.pageSoundDevice);
-    }
-    state.pageSoundDevice = kNoDevice;
-    state.pageSoundOpen = 0;
-  }
-  state.pageSoundDevice = OpenSound(state, AudioChannel::kPageSound, kPageSoundFile);
-  if (state.pageSoundDevice != kNoDevice) state.audio->Play(state.pageSoundDevice, /*notify=*/false);
-  state.pageSoundOpen = 1;
+  PlayOnChannel(state, state.sound.pageSound, kPageSoundFile, /*repeats=*/false);
 }
 
 void OnPlaybackNotify(EngineState& state, const PlaybackNotice& notice) {
-  if (!notice.completed || notice.device == kNoDevice || !state.audio) return;
-  for (SoundChannel* channel : {&state.bgmChannel, &state.loopSeChannel}) {
+  if (!notice.completed || notice.device == kNoDevice || !state.sound.audio) return;
+  for (SoundChannel* channel : {&state.sound.bgmChannel, &state.sound.loopSeChannel}) {
     if (channel->playing && channel->device == notice.device) {
-      state.audio->Play(notice.device, /*notify=*/true);
+      state.sound.audio->Play(notice.device, /*notify=*/true);
     }
   }
 }

@@ -4,9 +4,9 @@
 
 namespace ks {
 
-bool ParseKeyTokens(const std::string& text, std::vector<FrameKeys>* frames, std::string* error) {
+bool ParseKeyTokens(const std::string& text, std::vector<KeyToken>* frames, std::string* error) {
   std::istringstream in(text);
-  std::vector<FrameKeys> parsed;
+  std::vector<KeyToken> parsed;
   for (std::string token; in >> token;) {
     auto bad = [&](const char* why) {
       if (error) *error = "bad input token \"" + token + "\": " + why;
@@ -22,15 +22,15 @@ bool ParseKeyTokens(const std::string& text, std::vector<FrameKeys>* frames, std
       }
       repeat = std::stoul(count);
     }
-    FrameKeys frame;
+    KeyToken frame;
     if (keys != ".") {
       if (keys.empty()) return bad("no keys");
       for (char c : keys) {
         switch (c) {
-          case 'E': frame.enter = true; break;
-          case 'S': frame.space = true; break;
-          case 'U': frame.up = true; break;
-          case 'D': frame.down = true; break;
+          case 'E': frame.keys.enter = true; break;
+          case 'S': frame.keys.space = true; break;
+          case 'U': frame.keys.up = true; break;
+          case 'D': frame.keys.down = true; break;
           case 'X': frame.escape = true; break;
           default: return bad("keys are . or any of E S U D X");
         }
@@ -42,16 +42,9 @@ bool ParseKeyTokens(const std::string& text, std::vector<FrameKeys>* frames, std
   return true;
 }
 
-bool HeadlessPlatform::IsKeyDown(Key key) {
-  const FrameKeys* keys = Current();
-  if (!keys) return false;
-  switch (key) {
-    case Key::kEnter: return keys->enter;
-    case Key::kSpace: return keys->space;
-    case Key::kUp: return keys->up;
-    case Key::kDown: return keys->down;
-  }
-  return false;
+FrameKeys HeadlessPlatform::TakeKeys() {
+  const KeyToken* token = Current();
+  return token ? token->keys : FrameKeys{};
 }
 
 bool HeadlessPlatform::TakeMessage(Message* message) {
@@ -60,7 +53,7 @@ bool HeadlessPlatform::TakeMessage(Message* message) {
     notices_.pop_front();
     return true;
   }
-  if (const FrameKeys* keys = Current(); keys && keys->escape) {
+  if (const KeyToken* token = Current(); token && token->escape) {
     *message = Message{Message::Kind::kQuit, {}};
     return true;
   }
@@ -74,7 +67,7 @@ void HeadlessPlatform::WaitForMessage(uint32_t ms) {
   audio_.FinishDue();
 }
 
-void HeadlessPlatform::SetKeys(const FrameKeys& keys) {
+void HeadlessPlatform::SetKeys(const KeyToken& keys) {
   frames_.resize(processed_);
   frames_.push_back(keys);
 }

@@ -13,23 +13,25 @@
 
 namespace ks {
 
-// The keys held during one processed frame; `escape` is pressed before it.
-struct FrameKeys {
-  bool enter = false, space = false, up = false, down = false, escape = false;
+// One processed frame's input: the keys held during it, and Escape pressed
+// before it.
+struct KeyToken {
+  FrameKeys keys;
+  bool escape = false;
 };
 
 // Reads whitespace-separated key tokens, one per frame: "." for no key, or
 // any of E (Enter), S (Space), U (Up), D (Down) held together, X (Escape
 // before the frame); "TOKEN*N" repeats a token N times. Returns false with a
 // reason on a malformed token.
-bool ParseKeyTokens(const std::string& text, std::vector<FrameKeys>* frames, std::string* error);
+bool ParseKeyTokens(const std::string& text, std::vector<KeyToken>* frames, std::string* error);
 
 class HeadlessPlatform : public Platform {
  public:
-  explicit HeadlessPlatform(std::vector<FrameKeys> frames = {}) : frames_(std::move(frames)) {}
+  explicit HeadlessPlatform(std::vector<KeyToken> frames = {}) : frames_(std::move(frames)) {}
 
   uint32_t NowMs() override { return now_; }
-  bool IsKeyDown(Key key) override;
+  FrameKeys TakeKeys() override;
   bool TakeMessage(Message* message) override;
   // Moves the clock on by `ms`, or to the end of a sound that ends sooner.
   void WaitForMessage(uint32_t ms) override;
@@ -44,14 +46,14 @@ class HeadlessPlatform : public Platform {
   uint64_t presents() const { return presents_; }
   const SimulatedAudio& audio() const { return audio_; }
   // Replaces the keys from the next frame on (for tests that steer frame by frame).
-  void SetKeys(const FrameKeys& keys);
+  void SetKeys(const KeyToken& keys);
   void Advance(uint32_t ms) { now_ += ms; }
 
  private:
-  const FrameKeys* Current() const { return HasKeysLeft() ? &frames_[processed_] : nullptr; }
+  const KeyToken* Current() const { return HasKeysLeft() ? &frames_[processed_] : nullptr; }
 
   uint32_t now_ = 0;
-  std::vector<FrameKeys> frames_;
+  std::vector<KeyToken> frames_;
   uint64_t processed_ = 0;
   uint64_t presents_ = 0;
   std::deque<PlaybackNotice> notices_;

@@ -35,16 +35,6 @@ constexpr Binding kKeyTable[] = {
     {SDL_SCANCODE_F11, Action::kFullScreen},
 };
 
-Action ActionOf(Key key) {
-  switch (key) {
-    case Key::kEnter: return Action::kEnter;
-    case Key::kSpace: return Action::kSpace;
-    case Key::kUp: return Action::kUp;
-    case Key::kDown: return Action::kDown;
-  }
-  return Action::kEnter;
-}
-
 // Whether a window manager looks after the X display of `window` (it names
 // its check window on the root window). Other video systems always have one.
 bool WindowManagerRunning(SDL_Window* window) {
@@ -139,40 +129,51 @@ uint32_t SdlPlatform::NowMs() {
   return uint32_t(uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000);
 }
 
-bool SdlPlatform::IsKeyDown(Key key) {
-  SDL_PumpEvents();
-  const Uint8* state = SDL_GetKeyboardState(nullptr);
-  const Action wanted = ActionOf(key);
-  for (const Binding& binding : kKeyTable) {
-    if (binding.action == wanted && state[binding.scancode]) return true;
-  }
-  return false;
+FrameKeys SdlPlatform::TakeKeys() {
+  DrainEvents();
+  return keys_.Take();
 }
 
 bool SdlPlatform::TakeMessage(Message* message) {
+  DrainEvents();
+  if (messages_.empty()) return false;
+  *message = messages_.front();
+  messages_.pop_front();
+  return true;
+}
+
+void SdlPlatform::DrainEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     if (event.type == noticeEvent_) {
-      *message = Message{Message::Kind::kPlayback, MixerAudio::NoticeOf(&event)};
-      return true;
+      messages_.push_back(Message{Message::Kind::kPlayback, MixerAudio::NoticeOf(&event)});
+      continue;
     }
     switch (event.type) {
-      case SDL_QUIT:
-        *message = Message{Message::Kind::kQuit, {}};
-        return true;
+      case SDL_QUIT: messages_.push_back(Message{Message::Kind::kQuit, {}}); break;
       case SDL_KEYDOWN:
+      case SDL_KEYUP: {
+        const bool down = event.type == SDL_KEYDOWN;
         for (const Binding& binding : kKeyTable) {
           if (binding.scancode != event.key.keysym.scancode) continue;
-          if (binding.action == Action::kQuit) {
-            *message = Message{Message::Kind::kQuit, {}};
-            return true;
-          }
-          if (binding.action == Action::kFullScreen && !event.key.repeat) {
-            SetFullScreen(!fullScreen_);
-            Show();
+          switch (binding.action) {
+            case Action::kEnter: keys_.Set(Key::kEnter, down); break;
+            case Action::kSpace: keys_.Set(Key::kSpace, down); break;
+            case Action::kUp: keys_.Set(Key::kUp, down); break;
+            case Action::kDown: keys_.Set(Key::kDown, down); break;
+            case Action::kQuit:
+              if (down) messages_.push_back(Message{Message::Kind::kQuit, {}});
+              break;
+            case Action::kFullScreen:
+              if (down && !event.key.repeat) {
+                SetFullScreen(!fullScreen_);
+                Show();
+              }
+              break;
           }
         }
         break;
+      }
       case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
             event.window.event == SDL_WINDOWEVENT_RESTORED) {
@@ -183,7 +184,6 @@ bool SdlPlatform::TakeMessage(Message* message) {
       default: break;
     }
   }
-  return false;
 }
 
 void SdlPlatform::WaitForMessage(uint32_t ms) { SDL_WaitEventTimeout(nullptr, int(ms)); }

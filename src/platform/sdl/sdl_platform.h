@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
+#include "platform/key_tracker.h"
 #include "platform/platform.h"
 #include "platform/sdl/mixer_audio.h"
 
@@ -27,13 +29,15 @@ class SdlPlatform : public Platform {
   void Close();
 
   uint32_t NowMs() override;
-  bool IsKeyDown(Key key) override;
+  FrameKeys TakeKeys() override;
   bool TakeMessage(Message* message) override;
   void WaitForMessage(uint32_t ms) override;
   AudioDevice& Audio() override { return audio_; }
   void Present(const Surface& surface) override;
 
  private:
+  // Moves every waiting SDL event into the key tracker or the message queue.
+  void DrainEvents();
   // Draws the last presented picture into the window, scaled and letterboxed.
   void Show();
   // Full screen on the desktop's own mode, or a 640 x 480 window.
@@ -46,6 +50,8 @@ class SdlPlatform : public Platform {
   bool fullScreen_ = true;
   bool managed_ = true;  // a window manager looks after the window
   uint32_t noticeEvent_ = 0;
+  KeyTracker keys_;
+  std::deque<Message> messages_;
   MixerAudio audio_;
 };
 

@@ -1,5 +1,4 @@
-// The frame update: pacing, the fade, the keyboard, and the picture of the
-// text page, the system menu or the choice list.
+// The frame update: pacing, the fade, and one composed picture per frame.
 #pragma once
 
 #include <cstdint>
@@ -16,16 +15,13 @@ inline constexpr uint32_t kFrameMs = 33;
 uint32_t TimeToNextFrame(const EngineState& state, uint32_t now);
 
 // One call of the frame update. Returns false at once while the gate is
-// closed; otherwise processes the frame (a fade step, or a freshly composed
-// picture that is then flipped) and returns true.
+// closed; otherwise processes the frame and returns true. A fade frame steps
+// the fade on the visible picture and reads no key; any other frame takes
+// the frame's keys, lets them act on the current screen, and shows the
+// picture that screen composes.
 bool UpdateFrame(EngineState& state, Platform& platform);
 
 // The back buffer becomes the visible surface and is shown.
 void Flip(EngineState& state, Platform& platform);
-
-// Opens the menu font (16 pixels, heaviest, fixed pitch) and the page font
-// (16 pixels, regular). Returns false with a reason when there is no
-// Japanese font.
-bool OpenFonts(EngineState& state, std::string* error);
 
 }  // namespace ks

@@ -1,0 +1,46 @@
+#include "engine/frame.h"
+
+#include <utility>
+
+#include "engine/screens.h"
+#include "present/compose.h"
+#include "present/fade.h"
+#include "script/interpreter.h"
+
+namespace ks {
+
+uint32_t TimeToNextFrame(const EngineState& state, uint32_t now) {
+  const uint32_t since = now - state.screen.lastFrameTime;
+  return since >= kFrameMs ? 0 : kFrameMs - since;
+}
+
+bool UpdateFrame(EngineState& state, Platform& platform) {
+  const uint32_t now = platform.NowMs();
+  if (now - state.screen.lastFrameTime < kFrameMs) return false;
+  state.screen.lastFrameTime = now;
+
+  // Fade frames darken the visible picture in place; nothing is composed.
+  if (state.screen.fadeActive) {
+    state.screen.fadeActive = uint32_t(FadeStep(state.display.primarySurface));
+    state.display.sceneShown = false;
+    platform.Present(state.display.primarySurface);
+    if (!state.screen.fadeActive) RunScript(state);
+    return true;
+  }
+
+  const FrameKeys keys = platform.TakeKeys();
+  Scene scene = BeginFrame(state.display);
+  if (!HandleKeys(state, keys, scene)) {
+    AbandonFrame(state.display);
+    return true;
+  }
+  if (ComposeFrame(state, std::move(scene))) Flip(state, platform);
+  return true;
+}
+
+void Flip(EngineState& state, Platform& platform) {
+  std::swap(state.display.primarySurface, state.display.backBuffer);
+  platform.Present(state.display.primarySurface);
+}
+
+}  // namespace ks

@@ -1,0 +1,146 @@
+// The order of work inside a frame is visible and kept: Enter on a page runs
+// the script before the page is drawn, over the background the frame started
+// from, so a new picture shows one frame after its page; a page that ran into
+// a choice list is drawn once more (up to its old terminator) before the list
+// shows; a notice is still drawn in the frame that dismisses it; the menu and
+// the choice list are drawn before Enter acts on them; and Up and Down are
+// still handled in the frame a choice is taken, against the screen the story
+// is now on.
+//
+// The Enter latch is tested for release in every composed frame; each
+// screen's Up and Down latches only in frames that show that screen.
+#include "engine/screens.h"
+
+#include "engine/report.h"
+#include "save/save_file.h"
+#include "script/interpreter.h"
+#include "script/label_index.h"
+#include "sound/sound.h"
+
+namespace ks {
+namespace {
+
+// Enter acts: it is down and has not acted since it was last seen up.
+bool EnterActs(const EngineState& state, const FrameKeys& keys) { return keys.enter && !state.input.enterLatch; }
+
+// Up and Down with their latches; the cursor stays within [0, last].
+void MoveCursor(EngineState& state, const FrameKeys& keys, uint32_t& upLatch, uint32_t& downLatch, int32_t last) {
+  int32_t& cursor = state.screen.cursor;
+  if (keys.up && !upLatch) {
+    upLatch = 1;
+    if (--cursor < 0) cursor = 0;
+  }
+  if (!keys.up) upLatch = 0;
+  if (keys.down && !downLatch) {
+    downLatch = 1;
+    if (++cursor > last) cursor = last;
+  }
+  if (!keys.down) downLatch = 0;
+}
+
+// A notice shows until a fresh Enter; `onDismiss` runs when it goes.
+template <typename OnDismiss>
+void ShowNotice(EngineState& state, const FrameKeys& keys, Scene& scene, uint32_t& flag, Notice notice,
+                OnDismiss onDismiss) {
+  if (!flag) return;
+  if (EnterActs(state, keys)) {
+    state.input.enterLatch = 1;
+    flag = 0;
+    onDismiss();
+  }
+  AddNotice(scene, notice);
+}
+
+void TextPage(EngineState& state, const FrameKeys& keys, Scene& scene) {
+  ScreenState& screen = state.screen;
+  if (!AnyNotice(screen)) {
+    if (EnterActs(state, keys)) {
+      state.input.enterLatch = 1;
+      RunScript(state);
+    }
+    if (keys.space && !state.input.enterLatch) screen.uiMode = kUiMenu;
+  }
+  AddPageText(scene, state.page);
+  ShowNotice(state, keys, scene, screen.savedNotice, Notice::kSaved, [] {});
+  if (screen.loadedNotice) {
+    ShowNotice(state, keys, scene, screen.loadedNotice, Notice::kLoaded, [] {});
+    StopLoopSe(state);
+  }
+  if (screen.titleNotice) {
+    ShowNotice(state, keys, scene, screen.titleNotice, Notice::kTitle, [&] {
+      state.script.scriptPos = 0;
+      RunScript(state);
+    });
+    StopLoopSe(state);
+  }
+}
+
+// Returns false when the frame ends here, without a flip (after a load).
+bool SystemMenu(EngineState& state, const FrameKeys& keys, Scene& scene) {
+  ScreenState& screen = state.screen;
+  AddSystemMenu(scene, screen.cursor);
+  if (EnterActs(state, keys)) {
+    std::string error;
+    switch (screen.cursor) {
+      case kSaveRow:
+        // Only a save that reached the disk is announced.
+        if (SaveGame(state, &error)) {
+          screen.savedNotice = 1;
+        } else {
+          Report(error);
+        }
+        break;
+      case kLoadRow:
+        if (LoadGame(state, &error)) {
+          // The latch is set here too, so the notice stays until Enter is
+          // pressed afresh instead of vanishing with the press that loaded.
+          screen.uiMode = kUiPage;
+          screen.loadedNotice = 1;
+          state.input.enterLatch = 1;
+          return false;
+        }
+        Report(error);  // nothing was loaded: back to the page as on cancel
+        break;
+      case kQuitRow: screen.quitRequested = 1; break;
+      case kTitleRow: screen.titleNotice = 1; break;
+      default: break;  // cancel, and any row outside the menu
+    }
+    screen.uiMode = kUiPage;
+    screen.cursor = 0;
+    state.input.enterLatch = 1;
+  }
+  MoveCursor(state, keys, state.input.menuUpLatch, state.input.menuDownLatch, kMenuRows - 1);
+  return true;
+}
+
+void ChoiceList(EngineState& state, const FrameKeys& keys, Scene& scene) {
+  ScreenState& screen = state.screen;
+  const int32_t count = ChoiceCount(screen);
+  AddChoiceList(scene, state.choices, count, screen.cursor);
+  if (EnterActs(state, keys)) {
+    const bool onAChoice = screen.cursor >= 0 && screen.cursor < count;
+    state.script.scriptPos = LabelPosition(state, onAChoice ? state.choices.choiceTargets[screen.cursor] : -1);
+    screen.uiMode = kUiPage;
+    RunScript(state);
+    state.input.enterLatch = 1;
+  }
+  // Against `uiMode` as it is now: 0 when a choice was just taken.
+  MoveCursor(state, keys, state.input.choiceUpLatch, state.input.choiceDownLatch, screen.uiMode - 1);
+}
+
+}  // namespace
+
+bool HandleKeys(EngineState& state, const FrameKeys& keys, Scene& scene) {
+  if (!keys.enter) state.input.enterLatch = 0;
+  const ScreenState& screen = state.screen;
+  if (OnPage(screen)) {
+    TextPage(state, keys, scene);
+  } else if (InMenu(screen)) {
+    return SystemMenu(state, keys, scene);
+  } else if (ChoiceCount(screen) > 0) {
+    ChoiceList(state, keys, scene);
+  }
+  return true;
+}
+
+}  // namespace ks

@@ -1,0 +1,21 @@
+// What the story's keys do on each screen: the text page with its notices,
+// the system menu, and the choice list.
+#pragma once
+
+#include "engine/engine_state.h"
+#include "platform/platform.h"
+#include "present/scene.h"
+
+namespace ks {
+
+// The system menu's rows, top to bottom.
+enum MenuRow { kSaveRow, kLoadRow, kCancelRow, kQuitRow, kTitleRow };
+
+// Runs one composed frame's screen: the keys act on the screen `uiMode`
+// names as the frame begins (a change made here shows from the next frame),
+// and what the screen shows goes into `scene` at the moment it is drawn.
+// Returns false when the frame ends without being shown (after a load from
+// the menu).
+bool HandleKeys(EngineState& state, const FrameKeys& keys, Scene& scene);
+
+}  // namespace ks

@@ -1,0 +1,34 @@
+// Turns key transitions, as they arrive from the window system, into one
+// snapshot a frame without losing a press. Each key keeps the level the last
+// snapshot reported and the transitions since then. A snapshot reports at
+// most one change of level: a press (with the release that may already have
+// followed it: a tap) shows as down for that frame; a release shows as up,
+// and a press that came after it waits for the next snapshot. So every press
+// acts once, in order, exactly as a key held through whole frames would.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace ks {
+
+class KeyTracker {
+ public:
+  // The key went down (true) or up; a repeat of the current state is ignored.
+  void Set(Key key, bool down);
+  // The keys for this frame; what they report is consumed.
+  FrameKeys Take();
+  // Whether `key` is physically down now.
+  bool IsDown(Key key) const;
+
+ private:
+  struct Track {
+    bool level = false;    // as last reported
+    uint8_t pending = 0;   // transitions since, alternating from `level`
+  };
+  static constexpr uint8_t kMaxPending = 32;
+  Track tracks_[kKeyCount];
+};
+
+}  // namespace ks

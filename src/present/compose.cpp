@@ -1,0 +1,62 @@
+#include "present/compose.h"
+
+#include "present/draw.h"
+#include "present/font.h"
+
+namespace ks {
+namespace {
+
+void Draw(EngineState& state, const DrawOp& op) {
+  Surface& target = state.display.backBuffer;
+  Font* menuFont = state.fonts.menuFont.get();
+  Font* pageFont = state.fonts.pageFont.get();
+  const std::string& text = op.text;
+  switch (op.kind) {
+    case DrawOp::Kind::kPageText:
+      if (pageFont) DrawText(target, *pageFont, text.data(), text.size(), op.box, op.color);
+      break;
+    case DrawOp::Kind::kBox: RoundRect(target, op.box); break;
+    case DrawOp::Kind::kMenuText:
+      if (menuFont) TextOut(target, *menuFont, op.box.left, op.box.top, text.data(), text.size(), op.color);
+      break;
+    case DrawOp::Kind::kNoticeText:
+      if (pageFont) TextOut(target, *pageFont, op.box.left, op.box.top, text.data(), text.size(), op.color);
+      break;
+  }
+}
+
+}  // namespace
+
+Scene BeginFrame(DisplayState& display) {
+  display.composing = true;
+  display.backBufferReady = false;
+  Scene scene;
+  scene.background = display.backgroundGeneration;
+  return scene;
+}
+
+void SaveFrameBackground(DisplayState& display) {
+  if (!display.composing || display.backBufferReady) return;
+  CopySurface(display.backgroundSurface, display.backBuffer);
+  display.backBufferReady = true;
+}
+
+bool ComposeFrame(EngineState& state, Scene scene) {
+  DisplayState& display = state.display;
+  const bool shown = display.sceneShown && scene == display.shownScene;
+  if (!shown) {
+    SaveFrameBackground(display);
+    for (const DrawOp& op : scene.ops) Draw(state, op);
+    display.shownScene = std::move(scene);
+    display.sceneShown = true;
+  }
+  AbandonFrame(display);
+  return !shown;
+}
+
+void AbandonFrame(DisplayState& display) {
+  display.composing = false;
+  display.backBufferReady = false;
+}
+
+}  // namespace ks

@@ -1,0 +1,65 @@
+#include "present/scene.h"
+
+#include <cstring>
+
+#include "engine/engine_state.h"
+
+namespace ks {
+namespace {
+
+constexpr Rect kPageRect{40, 35, 600, 430};
+constexpr Rect kNoticeBox{230, 210, 362, 250};
+constexpr Rect kTitleNoticeBox{230, 210, 390, 250};
+constexpr int kNoticeTextX = 240, kNoticeTextY = 220;
+constexpr Rect kMenuBox{250, 185, 335, 310};
+constexpr int kMenuTextX = 265, kMenuTextY = 200;
+constexpr int kRowPitch = 20;
+
+// The system menu's rows, in Shift-JIS: セーブ, ロード, ｷｬﾝｾﾙ, 終　了, ﾀｲﾄﾙへ.
+constexpr char kMenuRowText[kMenuRows][20] = {
+    "\x83\x5A\x81\x5B\x83\x75",
+    "\x83\x8D\x81\x5B\x83\x68",
+    "\xB7\xAC\xDD\xBE\xD9",
+    "\x8F\x49\x81\x40\x97\xB9",
+    "\xC0\xB2\xC4\xD9\x82\xD6",
+};
+constexpr char kSavedText[] = "\x83\x5A\x81\x5B\x83\x75\x82\xB5\x82\xDC\x82\xB5\x82\xBD";  // セーブしました
+constexpr char kLoadedText[] = "\x83\x8D\x81\x5B\x83\x68\x82\xB5\x82\xDC\x82\xB5\x82\xBD";  // ロードしました
+constexpr char kTitleText[] =
+    "\x83\x5E\x83\x43\x83\x67\x83\x8B\x82\xD6\x96\xDF\x82\xE8\x82\xDC\x82\xB7";  // タイトルへ戻ります
+
+std::string Bytes(const char* text, size_t length) { return std::string(text, strnlen(text, length)); }
+
+void AddText(Scene& scene, DrawOp::Kind kind, int x, int y, std::string text, Color color) {
+  scene.ops.push_back({kind, {x, y, x, y}, color, std::move(text)});
+}
+
+}  // namespace
+
+void AddPageText(Scene& scene, const PageState& page) {
+  scene.ops.push_back({DrawOp::Kind::kPageText, kPageRect, kWhite, Bytes(page.pageText, kPageBytes)});
+}
+
+void AddNotice(Scene& scene, Notice notice) {
+  const bool title = notice == Notice::kTitle;
+  scene.ops.push_back({DrawOp::Kind::kBox, title ? kTitleNoticeBox : kNoticeBox, kBlack, {}});
+  const char* text = title ? kTitleText : notice == Notice::kSaved ? kSavedText : kLoadedText;
+  AddText(scene, DrawOp::Kind::kNoticeText, kNoticeTextX, kNoticeTextY, text, kBlack);
+}
+
+void AddSystemMenu(Scene& scene, int32_t cursor) {
+  scene.ops.push_back({DrawOp::Kind::kBox, kMenuBox, kBlack, {}});
+  for (int row = 0; row < kMenuRows; ++row) {
+    AddText(scene, DrawOp::Kind::kMenuText, kMenuTextX, kMenuTextY + kRowPitch * row,
+            Bytes(kMenuRowText[row], sizeof kMenuRowText[row]), row == cursor ? kHighlight : kBlack);
+  }
+}
+
+void AddChoiceList(Scene& scene, const ChoiceState& choices, int32_t count, int32_t cursor) {
+  for (int i = 0; i < count && i < kMaxChoices; ++i) {
+    AddText(scene, DrawOp::Kind::kMenuText, choices.choiceX, choices.choiceY + kRowPitch * i,
+            Bytes(choices.choiceTexts[i], kChoiceTextBytes), i == cursor ? kHighlight : kWhite);
+  }
+}
+
+}  // namespace ks
