@@ -15,7 +15,7 @@
 #include "engine/engine_state.h"
 #include "engine/main_loop.h"
 #include "platform/headless/headless_platform.h"
-#include "platform/headless/png.h"
+#include "present/png.h"
 
 namespace {
 

@@ -28,23 +28,21 @@ inline const std::string& StoryFolder() {
 // but the surfaces: making three zeroed 640 x 480 surfaces per input would
 // cost more under AddressSanitizer than the run itself.
 inline EngineState& FreshEngine() {
-  static EngineState* pristine = [] {
-    auto* state = new EngineState;
-    state->display.primarySurface = Surface();
-    state->display.backBuffer = Surface();
-    state->display.backgroundSurface = Surface();
-    state->storyRoot = StoryFolder();
-    return state;
-  }();
   static EngineState* engine = new EngineState;
-  Surface primary = std::move(engine->display.primarySurface);
-  Surface back = std::move(engine->display.backBuffer);
-  Surface background = std::move(engine->display.backgroundSurface);
-  *engine = *pristine;
-  engine->display.primarySurface = std::move(primary);
-  engine->display.backBuffer = std::move(back);
-  engine->display.backgroundSurface = std::move(background);
-  return *engine;
+  EngineState& e = *engine;
+  e.script = ScriptState{};
+  e.page = PageState{};
+  e.choices = ChoiceState{};
+  e.screen = ScreenState{};
+  e.input = InputState{};
+  e.assets = AssetState{};
+  e.sound = SoundState{};
+  e.reader = ReaderState{};
+  e.display.backgroundGeneration = 0;
+  e.display.composing = e.display.backBufferReady = e.display.sceneShown = false;
+  e.display.shownScene = Scene{};
+  e.storyRoot = StoryFolder();
+  return e;
 }
 
 }  // namespace ks::fuzz

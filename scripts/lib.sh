@@ -3,7 +3,7 @@
 
 # Building the player and its tools.
 KS_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-mixer-dev libx11-dev
-  libfreetype-dev libfontconfig-dev libpng-dev nlohmann-json3-dev fonts-ipafont-gothic)
+  libfreetype-dev libfontconfig-dev libpng-dev nlohmann-json3-dev libinih-dev fonts-ipafont-gothic)
 # Running the tests: GoogleTest, Google Benchmark, clang for the sanitizer and
 # fuzz build, an X server, key presses and screenshots (xwd) for the
 # end-to-end tests, and /usr/bin/time for bench/player_bench.sh.

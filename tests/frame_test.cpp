@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "engine/frame.h"
-#include "platform/headless/png.h"
+#include "present/png.h"
 #include "platform/key_tracker.h"
 #include "support.h"
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/headless/png.h"
+#include "present/png.h"
 #include "present/background.h"
 #include "present/fade.h"
 #include "support.h"

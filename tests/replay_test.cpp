@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/headless/png.h"
+#include "present/png.h"
 #include "support.h"
 
 namespace ks {
@@ -70,7 +70,7 @@ TEST(ReplayTool, KeyTokens) {
   std::string error;
   ASSERT_TRUE(ParseKeyTokens(" .  ED*3\nX ", &frames, &error)) << error;
   ASSERT_EQ(frames.size(), 5u);
-  EXPECT_TRUE(!frames[0].keys.Any() && frames[3].keys == (FrameKeys{.enter = true, .down = true}) && frames[4].escape);
+  EXPECT_TRUE(!frames[0].keys.AnyStoryKey() && frames[3].keys == (FrameKeys{.enter = true, .down = true}) && frames[4].escape);
   for (const char* bad : {"E*", "e", "E*99999999999"}) EXPECT_FALSE(ParseKeyTokens(bad, &frames, &error)) << bad;
   EXPECT_EQ(frames.size(), 5u);  // a failed parse changes nothing
 }

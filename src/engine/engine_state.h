@@ -15,6 +15,7 @@
 #include "platform/audio_device.h"
 #include "present/scene.h"
 #include "present/surface.h"
+#include "reader/reader_state.h"
 
 namespace ks {
 
@@ -146,6 +147,7 @@ struct EngineState {
   DisplayState display;
   SoundState sound;
   FontState fonts;
+  ReaderState reader;
   std::string storyRoot = ".";  // the folder every script-named file is found in
 };
 

@@ -5,6 +5,7 @@
 #include "engine/screens.h"
 #include "present/compose.h"
 #include "present/fade.h"
+#include "reader/reader.h"
 #include "script/interpreter.h"
 
 namespace ks {
@@ -28,12 +29,14 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
     return true;
   }
 
-  const FrameKeys keys = platform.TakeKeys();
+  FrameKeys keys = platform.TakeKeys();
+  TakeReaderInput(state, keys, now);
   Scene scene = BeginFrame(state.display);
   if (!HandleKeys(state, keys, scene)) {
     AbandonFrame(state.display);
     return true;
   }
+  AddReaderOverlays(scene, state, now);
   if (ComposeFrame(state, std::move(scene))) Flip(state, platform);
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/frame.h"
 #include "present/font.h"
+#include "reader/reader.h"
 #include "script/interpreter.h"
 #include "script/label_index.h"
 #include "script/script_file.h"
@@ -11,6 +12,7 @@ namespace ks {
 
 bool StartUp(EngineState& state, Platform& platform, std::string* error) {
   state.sound.audio = &platform.Audio();
+  ApplyVolume(state);
   if (!LoadScript(state, error)) return false;
   BuildLabelIndex(state);
   // The fonts before the first page: without them the program ends, and it
@@ -25,6 +27,7 @@ bool MainLoopStep(EngineState& state, Platform& platform) {
   Message message;
   if (platform.TakeMessage(&message)) {
     if (message.kind == Message::Kind::kQuit) return false;
+    if (message.kind == Message::Kind::kEscape) return CloseReaderScreen(state);
     OnPlaybackNotify(state, message.playback);
     return true;
   }

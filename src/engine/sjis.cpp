@@ -4,8 +4,10 @@
 
 namespace ks {
 
-bool Cp932ToUtf8(const std::string& bytes, std::string* utf8) {
-  iconv_t cd = iconv_open("UTF-8", "CP932");
+namespace {
+
+bool Convert(const char* to, const char* from, const std::string& bytes, std::string* converted) {
+  iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
   std::string out(bytes.size() * 3 + 4, '\0');
   char* in = const_cast<char*>(bytes.data());
@@ -14,8 +16,14 @@ bool Cp932ToUtf8(const std::string& bytes, std::string* utf8) {
   size_t outLeft = out.size();
   const bool ok = iconv(cd, &in, &inLeft, &outPtr, &outLeft) != size_t(-1) && inLeft == 0;
   iconv_close(cd);
-  if (ok) *utf8 = out.substr(0, out.size() - outLeft);
+  if (ok) *converted = out.substr(0, out.size() - outLeft);
   return ok;
 }
+
+}  // namespace
+
+bool Cp932ToUtf8(const std::string& bytes, std::string* utf8) { return Convert("UTF-8", "CP932", bytes, utf8); }
+
+bool Utf8ToCp932(const std::string& utf8, std::string* bytes) { return Convert("CP932", "UTF-8", utf8, bytes); }
 
 }  // namespace ks

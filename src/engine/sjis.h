@@ -17,4 +17,7 @@ constexpr bool IsSjisLeadByte(uint8_t b) {
 // text itself is never converted). Returns false when they are not CP932.
 bool Cp932ToUtf8(const std::string& bytes, std::string* utf8);
 
+// The other way, for the player's own texts drawn with the story's fonts.
+bool Utf8ToCp932(const std::string& utf8, std::string* bytes);
+
 }  // namespace ks

@@ -26,7 +26,7 @@ FrameKeys KeyTracker::Take() {
       t.level = !t.level;
       --t.pending;
     }
-    keys.Set(Key(k), t.level);
+    keys[Key(k)] = t.level;
   }
   return keys;
 }

@@ -10,40 +10,45 @@
 
 namespace ks {
 
-// The four keys a story is driven by. Escape is not one: it arrives as a
-// quit message.
-enum class Key { kEnter, kSpace, kUp, kDown };
-inline constexpr int kKeyCount = 4;
+// The keys a story is driven by, and the mouse buttons and wheel, which act
+// as those keys do; Ctrl is held to skip. Escape is not one: it arrives as a
+// message.
+enum class Key : uint8_t { kEnter, kSpace, kUp, kDown, kLeftButton, kRightButton, kWheelDown, kWheelUp, kCtrl };
+inline constexpr int kKeyCount = 9;
 
-// The keys as one processed frame sees them: a key is down when it is held
-// now or went down since the last snapshot, so a tap shorter than a frame
-// acts exactly as a press held through the frame would.
+// The reader's own keys: each acts once per press.
+enum class ReaderKey : uint8_t {
+  kVolumeDown, kVolumeUp, kMute, kScreenshot, kHelp,
+  kBacklogOlder, kBacklogNewer, kBacklogClose, kSkip, kSkipAll, kAuto, kAutoSlower, kAutoFaster,
+  kOther,  // any other key: closes the help and stops auto mode
+};
+
+// The input of one processed frame. A key is down when it is held now or went
+// down since the last snapshot, so a tap shorter than a frame acts exactly as
+// a press held through the frame would; a wheel notch is a tap of its own.
 struct FrameKeys {
   bool enter = false, space = false, up = false, down = false;
+  bool leftButton = false, rightButton = false, wheelDown = false, wheelUp = false, ctrl = false;
+  uint32_t readerKeys = 0;  // ReaderKey bits pressed since the last snapshot
+  // Where the pointer is, in the picture's own 640 x 480 pixels whatever the
+  // window's size (-1 off the picture), and whether it moved.
+  int pointerX = -1, pointerY = -1;
+  bool pointerMoved = false;
 
-  bool Down(Key key) const {
-    switch (key) {
-      case Key::kEnter: return enter;
-      case Key::kSpace: return space;
-      case Key::kUp: return up;
-      case Key::kDown: return down;
-    }
-    return false;
+  bool& operator[](Key key) {
+    bool* levels[kKeyCount] = {&enter, &space, &up, &down, &leftButton, &rightButton, &wheelDown, &wheelUp, &ctrl};
+    return *levels[int(key)];
   }
-  void Set(Key key, bool isDown) {
-    switch (key) {
-      case Key::kEnter: enter = isDown; break;
-      case Key::kSpace: space = isDown; break;
-      case Key::kUp: up = isDown; break;
-      case Key::kDown: down = isDown; break;
-    }
-  }
-  bool Any() const { return enter || space || up || down; }
+  bool Pressed(ReaderKey key) const { return readerKeys & (1u << unsigned(key)); }
+  void Press(ReaderKey key) { readerKeys |= 1u << unsigned(key); }
+  bool AnyStoryKey() const { return enter || space || up || down; }
   bool operator==(const FrameKeys&) const = default;
 };
 
+// Escape is a message of its own: it quits, unless a reader's screen (the
+// backlog, the help) is open, which it closes. Closing the window quits.
 struct Message {
-  enum class Kind { kQuit, kPlayback };
+  enum class Kind { kQuit, kEscape, kPlayback };
   Kind kind = Kind::kQuit;
   PlaybackNotice playback;  // for kPlayback
 };

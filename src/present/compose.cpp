@@ -22,6 +22,7 @@ void Draw(EngineState& state, const DrawOp& op) {
     case DrawOp::Kind::kNoticeText:
       if (pageFont) TextOut(target, *pageFont, op.box.left, op.box.top, text.data(), text.size(), op.color);
       break;
+    case DrawOp::Kind::kFill: FillRect(target, op.box, op.color); break;
   }
 }
 

@@ -77,6 +77,12 @@ void RoundRect(Surface& surface, const Rect& box) {
   }
 }
 
+void FillRect(Surface& surface, const Rect& box, Color color) {
+  const Rect clip = Intersect(box, surface);
+  if (clip.left >= clip.right) return;
+  for (int y = clip.top; y < clip.bottom; ++y) std::fill(surface.Row(y) + clip.left, surface.Row(y) + clip.right, color.Pixel());
+}
+
 void TextOut(Surface& surface, Font& font, int x, int y, const char* text, size_t length, Color color) {
   const Rect clip{0, 0, surface.width, surface.height};
   const int baseline = y + font.ascent();

@@ -17,6 +17,9 @@ void CopySurface(const Surface& from, Surface& to);
 // system, the right and bottom coordinates are outside the box.
 void RoundRect(Surface& surface, const Rect& box);
 
+// Fills `box`, cut at the surface's edges.
+void FillRect(Surface& surface, const Rect& box, Color color);
+
 // Draws one line of code page 932 text, at most `length` bytes and up to its
 // NUL, with the top-left of its first cell at (x, y); only the ink is drawn.
 void TextOut(Surface& surface, Font& font, int x, int y, const char* text, size_t length, Color color);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/engine_state.h"
+#include "engine/sjis.h"
 
 namespace ks {
 namespace {
@@ -27,6 +28,12 @@ constexpr char kSavedText[] = "\x83\x5A\x81\x5B\x83\x75\x82\xB5\x82\xDC\x82\xB5\
 constexpr char kLoadedText[] = "\x83\x8D\x81\x5B\x83\x68\x82\xB5\x82\xDC\x82\xB5\x82\xBD";  // ロードしました
 constexpr char kTitleText[] =
     "\x83\x5E\x83\x43\x83\x67\x83\x8B\x82\xD6\x96\xDF\x82\xE8\x82\xDC\x82\xB7";  // タイトルへ戻ります
+
+// The player's own words, in code page 932 for the story's fonts.
+std::string Words(const char* utf8) {
+  std::string bytes;
+  return Utf8ToCp932(utf8, &bytes) ? bytes : std::string();
+}
 
 std::string Bytes(const char* text, size_t length) { return std::string(text, strnlen(text, length)); }
 
@@ -59,6 +66,45 @@ void AddChoiceList(Scene& scene, const ChoiceState& choices, int32_t count, int3
   for (int i = 0; i < count && i < kMaxChoices; ++i) {
     AddText(scene, DrawOp::Kind::kMenuText, choices.choiceX, choices.choiceY + kRowPitch * i,
             Bytes(choices.choiceTexts[i], kChoiceTextBytes), i == cursor ? kHighlight : kWhite);
+  }
+}
+
+int MenuRowAt(int x, int y) {
+  if (x < kMenuBox.left || x >= kMenuBox.right || y < kMenuTextY) return -1;
+  const int row = (y - kMenuTextY) / kRowPitch;
+  return row < kMenuRows ? row : -1;
+}
+
+// A choice is as wide as its bytes in the menu font: 8 pixels a byte.
+int ChoiceAt(const ChoiceState& choices, int32_t count, int x, int y) {
+  if (y < choices.choiceY || x < choices.choiceX - 8) return -1;
+  const int i = (y - choices.choiceY) / kRowPitch;
+  if (i >= count || i >= kMaxChoices) return -1;
+  const int width = int(strnlen(choices.choiceTexts[i], kChoiceTextBytes)) * 8;
+  return x < choices.choiceX + width + 8 ? i : -1;
+}
+
+void AddVolumeMark(Scene& scene, int volume, bool muted) {
+  scene.ops.push_back({DrawOp::Kind::kBox, {10, 10, 214, 42}, kBlack, {}});
+  static const std::string kVolume = Words("音量"), kMuted = Words("消音");
+  AddText(scene, DrawOp::Kind::kNoticeText, 22, 18, muted ? kMuted : kVolume, kBlack);
+  for (int step = 0; step < 10; ++step) {  // ten bars, lit up to the level
+    const Color color = !muted && volume >= (step + 1) * 10 ? kHighlight : Color{190, 190, 190};
+    scene.ops.push_back({DrawOp::Kind::kFill, {62 + step * 14, 18, 72 + step * 14, 34}, color, {}});
+  }
+}
+
+void AddShotMark(Scene& scene) {
+  scene.ops.push_back({DrawOp::Kind::kBox, {454, 10, 630, 42}, kBlack, {}});
+  static const std::string kShot = Words("スクリーンショット");
+  AddText(scene, DrawOp::Kind::kNoticeText, 470, 18, kShot, kBlack);
+}
+
+void AddHelp(Scene& scene, const std::vector<std::string>& lines) {
+  const int height = int(lines.size()) * 18 + 24;
+  scene.ops.push_back({DrawOp::Kind::kBox, {40, 240 - height / 2, 600, 240 + height / 2}, kBlack, {}});
+  for (size_t i = 0; i < lines.size(); ++i) {
+    AddText(scene, DrawOp::Kind::kNoticeText, 60, 240 - height / 2 + 12 + int(i) * 18, lines[i], kBlack);
   }
 }
 

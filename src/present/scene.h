@@ -18,7 +18,7 @@ struct PageState;
 struct ChoiceState;
 
 struct DrawOp {
-  enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText };
+  enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText, kFill };
   Kind kind = Kind::kPageText;
   Rect box;  // the rectangle of a box or of the page; x, y in left, top for text
   Color color;
@@ -44,5 +44,15 @@ void AddNotice(Scene& scene, Notice notice);
 void AddSystemMenu(Scene& scene, int32_t cursor);
 // The first `count` choices in white, the one at `cursor` highlighted.
 void AddChoiceList(Scene& scene, const ChoiceState& choices, int32_t count, int32_t cursor);
+
+// The menu row, or the choice, drawn at picture point (x, y); -1 for none.
+int MenuRowAt(int x, int y);
+int ChoiceAt(const ChoiceState& choices, int32_t count, int x, int y);
+
+// The reader's marks over the picture: the volume (0 to 100, or muted),
+// that a screenshot was taken, and a box of help lines (code page 932).
+void AddVolumeMark(Scene& scene, int volume, bool muted);
+void AddShotMark(Scene& scene);
+void AddHelp(Scene& scene, const std::vector<std::string>& lines);
 
 }  // namespace ks

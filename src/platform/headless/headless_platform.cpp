@@ -53,8 +53,10 @@ bool HeadlessPlatform::TakeMessage(Message* message) {
     notices_.pop_front();
     return true;
   }
-  if (const KeyToken* token = Current(); token && token->escape) {
-    *message = Message{Message::Kind::kQuit, {}};
+  // Escape is pressed once, before the token's frame.
+  if (const KeyToken* token = Current(); token && token->escape && escapedAt_ != processed_ + 1) {
+    escapedAt_ = processed_ + 1;
+    *message = Message{Message::Kind::kEscape, {}};
     return true;
   }
   return false;

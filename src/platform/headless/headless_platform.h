@@ -56,6 +56,7 @@ class HeadlessPlatform : public Platform {
   std::vector<KeyToken> frames_;
   uint64_t processed_ = 0;
   uint64_t presents_ = 0;
+  uint64_t escapedAt_ = 0;  // 1 + the frame whose Escape was taken
   std::deque<PlaybackNotice> notices_;
   SimulatedAudio audio_{now_, notices_};
 };

@@ -1,4 +1,4 @@
-#include "platform/headless/png.h"
+#include "present/png.h"
 
 #include <png.h>
 

@@ -1,0 +1,175 @@
+#include "reader/reader.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "engine/report.h"
+#include "engine/screens.h"
+#include "engine/sjis.h"
+#include "platform/xdg.h"
+#include "present/png.h"
+
+namespace ks {
+namespace {
+
+constexpr uint32_t kVolumeMarkMs = 1000;
+constexpr uint32_t kShotMarkMs = 1500;
+
+// `until` is still ahead of `now` on the wrapping millisecond clock.
+bool Before(uint32_t now, uint32_t until) { return int32_t(until - now) > 0; }
+
+void ChangeVolume(EngineState& state, const FrameKeys& keys, uint32_t now) {
+  Settings& s = state.reader.settings;
+  const Settings before = s;
+  if (keys.Pressed(ReaderKey::kVolumeDown)) s.volume = std::max(0, (s.volume + 9) / 10 * 10 - 10);
+  if (keys.Pressed(ReaderKey::kVolumeUp)) s.volume = std::min(100, s.volume / 10 * 10 + 10);
+  if (keys.Pressed(ReaderKey::kVolumeDown) || keys.Pressed(ReaderKey::kVolumeUp)) s.muted = false;
+  if (keys.Pressed(ReaderKey::kMute)) s.muted = !s.muted;
+  if (s == before && !keys.Pressed(ReaderKey::kVolumeDown) && !keys.Pressed(ReaderKey::kVolumeUp)) return;
+  ApplyVolume(state);
+  state.reader.settingsChanged = state.reader.settingsChanged || !(s == before);
+  state.reader.volumeMark = true;
+  state.reader.volumeMarkUntil = now + kVolumeMarkMs;
+}
+
+// The picture on the screen, as a PNG named for the moment it was taken.
+void TakeScreenshot(EngineState& state, uint32_t now) {
+  const std::string folder = state.reader.picturesFolder.empty() ? PicturesFolder() : state.reader.picturesFolder;
+  if (!MakeFolders(folder)) {
+    Report("cannot save a screenshot in " + folder + ": " + std::strerror(errno));
+    return;
+  }
+  const std::time_t t = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M%S", &local);
+  std::string path = folder + "/kamishibai-" + stamp + ".png";
+  struct stat info {};
+  for (int n = 2; stat(path.c_str(), &info) == 0 && n < 1000; ++n) {
+    path = folder + "/kamishibai-" + stamp + "-" + std::to_string(n) + ".png";
+  }
+  std::string error;
+  if (!WritePng(path, state.display.primarySurface, &error)) {
+    Report(error);
+    return;
+  }
+  Report("screenshot " + path);
+  state.reader.shotMark = true;
+  state.reader.shotMarkUntil = now + kShotMarkMs;
+}
+
+const std::vector<std::string>& HelpLines() {
+  static const std::vector<std::string> lines = [] {
+    const char* const kUtf8[] = {
+        "Enter・左クリック・ホイール下　次へ、決定",
+        "↑↓・ポインタ　　選ぶ",
+        "Space・右クリック　メニュー（右クリックで閉じる）",
+        "Escape　終わる",
+        "PageUp・ホイール上　読んだページを戻って見る",
+        "Ctrl（押したまま）・Tab　読んだページを飛ばす",
+        "Shift+Tab　まだのページも飛ばす",
+        "A　自動で進む　[ ]　その速さ",
+        "－ ＋　音量　0　消音",
+        "F11・Alt+Enter　全画面とウィンドウ",
+        "F12　スクリーンショット",
+        "F1　このヘルプ（何かキーを押すと閉じる）",
+    };
+    std::vector<std::string> out;
+    for (const char* line : kUtf8) {
+      std::string bytes;
+      if (Utf8ToCp932(line, &bytes)) out.push_back(bytes);
+    }
+    return out;
+  }();
+  return lines;
+}
+
+// The mouse acts as the story's keys would, once per press of a button.
+void PointerToKeys(EngineState& state, FrameKeys& keys) {
+  ReaderState& reader = state.reader;
+  const bool left = keys.leftButton && !reader.leftButtonWasDown;
+  const bool right = keys.rightButton && !reader.rightButtonWasDown;
+  reader.leftButtonWasDown = keys.leftButton;
+  reader.rightButtonWasDown = keys.rightButton;
+  ScreenState& screen = state.screen;
+  if (OnPage(screen)) {
+    if (left || keys.wheelDown) keys.enter = true;
+    if (right) keys.space = true;
+    return;
+  }
+  int row = -1;
+  if (InMenu(screen)) {
+    row = MenuRowAt(keys.pointerX, keys.pointerY);
+    if (right) {
+      screen.cursor = kCancelRow;
+      keys.enter = true;
+    }
+  } else if (const int32_t count = ChoiceCount(screen); count > 0) {
+    row = ChoiceAt(state.choices, count, keys.pointerX, keys.pointerY);
+  }
+  if (row < 0) return;
+  if (keys.pointerMoved || left) screen.cursor = row;  // as Up and Down would
+  if (left) keys.enter = true;
+}
+
+}  // namespace
+
+void ApplyVolume(EngineState& state) {
+  if (state.sound.audio) state.sound.audio->SetVolume(state.reader.settings.muted ? 0 : state.reader.settings.volume);
+}
+
+void TakeReaderInput(EngineState& state, FrameKeys& keys, uint32_t now) {
+  ReaderState& reader = state.reader;
+  // Story keys that closed the help read as up until they are released.
+  for (Key key : {Key::kEnter, Key::kSpace, Key::kUp, Key::kDown, Key::kLeftButton, Key::kRightButton}) {
+    if (!reader.swallowed[key]) continue;
+    if (keys[key]) {
+      keys[key] = false;
+    } else {
+      reader.swallowed[key] = false;
+    }
+  }
+  ChangeVolume(state, keys, now);
+  if (keys.Pressed(ReaderKey::kScreenshot)) TakeScreenshot(state, now);
+
+  const bool anyInput = keys.AnyStoryKey() || keys.leftButton || keys.rightButton || keys.wheelDown ||
+                        keys.wheelUp || keys.readerKeys != 0;
+  if (reader.helpShown || keys.Pressed(ReaderKey::kHelp)) {
+    // The help closes at any key or click, which does nothing else.
+    if (reader.helpShown && anyInput) {
+      reader.helpShown = false;
+      for (Key key : {Key::kEnter, Key::kSpace, Key::kUp, Key::kDown, Key::kLeftButton, Key::kRightButton}) {
+        reader.swallowed[key] = keys[key];
+      }
+    } else {
+      reader.helpShown = true;
+    }
+    reader.leftButtonWasDown = keys.leftButton;
+    reader.rightButtonWasDown = keys.rightButton;
+    keys = FrameKeys{};
+    return;
+  }
+  PointerToKeys(state, keys);
+}
+
+bool CloseReaderScreen(EngineState& state) {
+  if (!state.reader.helpShown) return false;
+  state.reader.helpShown = false;
+  return true;
+}
+
+void AddReaderOverlays(Scene& scene, EngineState& state, uint32_t now) {
+  ReaderState& reader = state.reader;
+  reader.volumeMark = reader.volumeMark && Before(now, reader.volumeMarkUntil);
+  reader.shotMark = reader.shotMark && Before(now, reader.shotMarkUntil);
+  if (reader.helpShown) AddHelp(scene, HelpLines());
+  if (reader.volumeMark) AddVolumeMark(scene, reader.settings.volume, reader.settings.muted);
+  if (reader.shotMark) AddShotMark(scene);
+}
+
+}  // namespace ks
