@@ -14,6 +14,7 @@
 
 #include "engine/engine_state.h"
 #include "engine/main_loop.h"
+#include "ks_version.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/png.h"
 
@@ -25,7 +26,8 @@ constexpr const char* kUsage =
     "  --input TOKENS  keys for each processed frame: . (none), or any of E S U D held,\n"
     "                  X (Escape before the frame); TOKEN*N repeats a token\n"
     "  --shot N=FILE   the visible picture after N processed frames, as PNG (N=0: after start-up)\n"
-    "  --state FILE    the engine's state after the run, as JSON\n";
+    "  --state FILE    the engine's state after the run, as JSON\n"
+    "  --version       prints the version\n";
 
 struct Options {
   std::string folder = ".";
@@ -45,6 +47,10 @@ int ParseOptions(int argc, char** argv, Options* options) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
       std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
+    if (arg == "--version") {
+      std::printf("kamishibai-replay %s\n", ks::kVersion);
       std::exit(0);
     }
     if (i + 1 >= argc) return UsageError(arg == "-C" || arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unknown argument " + arg);
