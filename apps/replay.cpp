@@ -25,7 +25,8 @@ constexpr const char* kUsage =
     "  -C DIR          the story folder, holding DATA/ (default: the working directory)\n"
     "  --input TOKENS  keys for each processed frame: . (none), or any of E S U D held,\n"
     "                  X (Escape before the frame); TOKEN*N repeats a token\n"
-    "  --shot N=FILE   the visible picture after N processed frames, as PNG (N=0: after start-up)\n"
+    "  --shot N=FILE   the visible picture after N processed frames, as PNG (N=0: before the\n"
+    "                  first frame, still black); a shot past the end of the run fails\n"
     "  --state FILE    the engine's state after the run, as JSON\n"
     "  --version       prints the version\n";
 

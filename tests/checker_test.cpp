@@ -1,6 +1,6 @@
 #include "script/checker.h"
 
-#include "test_support.h"
+#include "support.h"
 
 namespace ks {
 namespace {

@@ -5,7 +5,7 @@
 #include <set>
 #include <sstream>
 
-#include "frame_support.h"
+#include "support.h"
 #include "script/checker.h"
 
 namespace ks {
@@ -20,7 +20,7 @@ TEST_F(Demo, EveryBranchPlaysToTheEnd) {
   if (!fs::exists(KS_DEMO_DIR "/DATA/Script.txt")) GTEST_SKIP() << "the demo story is not built";
   fs::copy(KS_DEMO_DIR, story_.root(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   fs::remove(story_.Path("DATA/save.txt"));
-  StartStory();
+  Start();
 
   std::ifstream walk(KS_SOURCE_DIR "/demo/walkthrough.txt");
   std::set<std::string> pictures, music;
@@ -31,7 +31,7 @@ TEST_F(Demo, EveryBranchPlaysToTheEnd) {
     std::string keys;
     if (!(fields >> keys) || keys[0] == '#') continue;
     for (const std::string& frameKeys : {keys, std::string(".")}) {
-      if (!Frame(frameKeys)) {
+      if (!Frames(frameKeys)) {
         ended = true;
         break;
       }

@@ -1,24 +1,111 @@
-#include "engine/frame.h"
-
+// Whole stories frame by frame: what the keys do on each screen, the order of
+// work inside a frame, and what the reader sees.
+#include <cstdlib>
 #include <filesystem>
 
-#include "bmp_writer.h"
-#include "frame_support.h"
+#include "engine/frame.h"
+#include "platform/headless/png.h"
+#include "platform/key_tracker.h"
+#include "support.h"
 
 namespace ks {
 namespace {
 
 using test::EncodeBmp;
-using test::FrameTest;
 using test::PageString;
 using test::SolidImage;
 using test::WavBytes;
 
-constexpr Rect kScreen{0, 0, 640, 480};
-constexpr Rect kFirstLine{40, 35, 600, 51};  // the page's first line of text
 constexpr uint32_t kWhitePixel = 0xFFFFFF;
+constexpr int kAll = 640 * 480;
 
-using Story = FrameTest;
+using Story = test::FrameTest;
+
+// The keys of each screen, from the story's start: the state they leave.
+TEST_F(Story, KeysOnEachScreen) {
+  struct Case {
+    const char* script;
+    const char* keys;
+    const char* expected;
+  };
+  const char* pages = "one@E@Rtwo@E@Rthree@E";
+  const char* choices = "@Cleft,1\nright,2\nmiddle,3\n@\n@S1\nwent left@E\n@S2\nwent right@E";
+  const Case cases[] = {
+      {pages, "E E E", "mode=0 cursor=0 page=two"},  // held: one page
+      {pages, "E . E", "mode=0 cursor=0 page=three"},
+      {pages, "S", "mode=-1 cursor=0 page=one"},
+      {pages, "ES", "mode=0 cursor=0 page=two"},  // Enter acted: Space is ignored
+      {pages, "S U", "mode=-1 cursor=0 page=one"},
+      {pages, "S D . D . D . D . D . D", "mode=-1 cursor=4 page=one"},
+      {pages, "S D . D . D . D . U U U", "mode=-1 cursor=3 page=one"},
+      {pages, "S D . D . E", "mode=0 cursor=0 page=one"},  // cancel
+      {pages, "S D . D . D . E", "mode=0 cursor=0 page=one quit"},
+      {pages, "S E E", "mode=0 cursor=0 page=one saved"},  // until a fresh Enter
+      {pages, "S E . S", "mode=0 cursor=0 page=one saved"},  // no menu over a notice
+      {pages, "S E . E . E", "mode=0 cursor=0 page=two"},
+      {pages, "S D . D . D . D . E", "mode=0 cursor=0 page=one title"},
+      {pages, "S D . D . D . D . E . E", "mode=0 cursor=0 page=oneone"},  // the script restarts
+      {choices, "D . D . D .", "mode=3 cursor=2 page="},
+      {choices, "D . D . U U", "mode=3 cursor=1 page="},
+      {choices, "S D", "mode=3 cursor=1 page="},  // Space means nothing here
+      // A Down in the frame a choice is taken moves the cursor on the page
+      // the story is now on, to -1; the menu then takes that row as cancel.
+      {choices, "D . ED", "mode=0 cursor=-1 page=went right"},
+      {choices, "D . ED . S E", "mode=0 cursor=0 page=went right"},
+  };
+  for (const Case& c : cases) {
+    test::StoryPlayer player;
+    player.Start(c.script);
+    ASSERT_TRUE(player.Frames(c.keys));
+    EXPECT_EQ(player.Summary(), c.expected) << c.script << " / " << c.keys;
+  }
+}
+
+// Taps shorter than a frame, as the window system delivers them: each press
+// acts once, in the next frame, as a press held through it would.
+TEST(KeySnapshot, EveryPressActsOnceAndNoneIsLost) {
+  KeyTracker tracker;
+  auto take = [&] { return tracker.Take().enter; };
+  tracker.Set(Key::kEnter, true);
+  tracker.Set(Key::kEnter, false);
+  EXPECT_TRUE(take());   // a tap
+  EXPECT_FALSE(take());  // its release, seen in the next frame
+  tracker.Set(Key::kEnter, true);
+  EXPECT_TRUE(take());  // held
+  tracker.Set(Key::kEnter, true);  // a repeat
+  EXPECT_TRUE(take());
+  tracker.Set(Key::kEnter, false);
+  tracker.Set(Key::kEnter, true);  // released and pressed again between frames
+  EXPECT_FALSE(take());
+  EXPECT_TRUE(take());
+  tracker.Set(Key::kEnter, false);
+  for (int i = 0; i < 2; ++i) tracker.Set(Key::kEnter, true), tracker.Set(Key::kEnter, false);  // a double tap
+  EXPECT_EQ(std::vector<bool>({take(), take(), take(), take()}), std::vector<bool>({false, true, false, true}));
+
+  // Through the engine: taps between frames turn one page each.
+  struct Tapping : HeadlessPlatform {
+    KeyTracker keys;
+    FrameKeys TakeKeys() override { return keys.Take(); }
+  } platform;
+  test::TempStory story;
+  story.WriteScript("one@E@Rtwo@E@Rthree@E");
+  EngineState state;
+  state.storyRoot = story.root();
+  std::string error;
+  ASSERT_TRUE(StartUp(state, platform, &error)) << error;
+  auto frame = [&] {
+    const uint64_t before = platform.processed();
+    while (platform.processed() == before) ASSERT_TRUE(MainLoopStep(state, platform));
+  };
+  frame();
+  platform.keys.Set(Key::kEnter, true);
+  platform.keys.Set(Key::kEnter, false);
+  for (int i = 0; i < 3; ++i) frame();
+  EXPECT_EQ(PageString(state), "two");
+  platform.keys.Set(Key::kEnter, true);
+  for (int i = 0; i < 3; ++i) frame();
+  EXPECT_EQ(PageString(state), "three");
+}
 
 TEST_F(Story, GateOpensEvery33MillisecondsOnAnUnsignedDifference) {
   Start("one@Etwo@E");
@@ -26,286 +113,107 @@ TEST_F(Story, GateOpensEvery33MillisecondsOnAnUnsignedDifference) {
   EXPECT_FALSE(UpdateFrame(state_, platform_));  // 0 ms since the last frame (0)
   platform_.Advance(32);
   EXPECT_FALSE(UpdateFrame(state_, platform_));
-  EXPECT_EQ(PageString(state_), "one");
   EXPECT_EQ(platform_.presents(), 0u);
   platform_.Advance(1);
   EXPECT_TRUE(UpdateFrame(state_, platform_));
   EXPECT_EQ(PageString(state_), "onetwo");
-  EXPECT_EQ(state_.screen.lastFrameTime, 33u);
-  platform_.Advance(32);
-  EXPECT_FALSE(UpdateFrame(state_, platform_));
-
-  // Across the clock's wrap the difference is still 33.
-  state_.screen.lastFrameTime = 0xFFFFFFF0u;
+  state_.screen.lastFrameTime = 0xFFFFFFF0u;  // across the clock's wrap it is still 33
   platform_.Advance(uint32_t(0x11u - platform_.NowMs()));
   EXPECT_TRUE(UpdateFrame(state_, platform_));
   EXPECT_EQ(TimeToNextFrame(state_, platform_.NowMs()), 33u);
 }
 
-TEST_F(Story, FirstPageShowsInTheFirstFrameAndEachEnterPressTurnsOnePage) {
-  Start("one@E@Rtwo@E@Rthree@E");
-  EXPECT_EQ(PageString(state_), "one");
-  ASSERT_TRUE(Frame());
-  EXPECT_GT(CountShown(kFirstLine, kWhitePixel), 20);
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(PageString(state_), "two");
-  Frames(3, "E");  // held: nothing more
-  EXPECT_EQ(PageString(state_), "two");
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(PageString(state_), "three");
-}
-
-TEST_F(Story, SpaceOpensTheMenuOnlyOnAPlainPage) {
-  Start("page@E@Ca,1,b,2,@");
-  ASSERT_TRUE(Frame("S"));
-  EXPECT_EQ(state_.screen.uiMode, kUiMenu);
-  Frames(2, "D");  // one press: row 1
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("D"));
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("E"));  // row 2: cancel
-  EXPECT_EQ(state_.screen.uiMode, kUiPage);
-  EXPECT_EQ(state_.screen.cursor, 0);
-
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("ES"));  // Enter acts, so Space is ignored
-  EXPECT_EQ(state_.screen.uiMode, 2);
-  ASSERT_TRUE(Frame("S"));  // the choice list never reads Space
-  EXPECT_EQ(state_.screen.uiMode, 2);
-
-  state_.screen.uiMode = kUiPage;
-  state_.screen.savedNotice = 1;
-  ASSERT_TRUE(Frame("S"));  // nor does a page with a notice
-  EXPECT_EQ(state_.screen.uiMode, kUiPage);
-}
-
-TEST_F(Story, MenuAndChoiceCursorsStayInBounds) {
-  Start("page@E@Ca,1,b,2,c,3,@");
-  ASSERT_TRUE(Frame("S"));
-  ASSERT_TRUE(Frame("U"));
-  EXPECT_EQ(state_.screen.cursor, 0);
-  for (int i = 0; i < 6; ++i) {
-    ASSERT_TRUE(Frame());
-    ASSERT_TRUE(Frame("D"));
-  }
-  EXPECT_EQ(state_.screen.cursor, 4);
-  ASSERT_TRUE(Frame());
-  Frames(3, "U");  // held: one step
-  EXPECT_EQ(state_.screen.cursor, 3);
-
-  Frames(2);
-  ASSERT_TRUE(Frame("E"));  // row 3 quits
-  EXPECT_EQ(state_.screen.quitRequested, 1u);
-  EXPECT_FALSE(Frame());
-}
-
-TEST_F(Story, ChoiceListCursorStopsAtTheLastChoice) {
-  Start("@Ca,1,b,2,c,3,@");
-  EXPECT_EQ(state_.screen.uiMode, 3);
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(Frame("D"));
-    ASSERT_TRUE(Frame());
-  }
-  EXPECT_EQ(state_.screen.cursor, 2);
-  Frames(2, "U");
-  EXPECT_EQ(state_.screen.cursor, 1);
-}
-
-TEST_F(Story, TakingAChoiceFollowsItsLabelAndADownInThatFrameLeavesTheCursorAtMinusOne) {
-  Start("@Cleft,1\nright,2\n@\n@S1\nwent left@E\n@S2\nwent right@E");
-  ASSERT_TRUE(Frame("D"));
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("ED"));
-  EXPECT_EQ(state_.screen.uiMode, kUiPage);
-  EXPECT_EQ(PageString(state_), "went right");
-  EXPECT_EQ(state_.screen.cursor, -1);
-  // In the menu a row outside 0 to 4 acts like cancel.
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("S"));
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.screen.uiMode, kUiPage);
-  EXPECT_EQ(state_.screen.cursor, 0);
-  EXPECT_EQ(state_.screen.savedNotice + state_.screen.titleNotice + state_.screen.quitRequested, 0u);
-}
-
-TEST_F(Story, PageThatRunsIntoAChoiceListIsDrawnOnceMoreWithItsOldText) {
-  Start("a much longer first page@E@R@Cx,1,@");
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.screen.uiMode, 1);
-  EXPECT_GT(CountShown(kFirstLine, kWhitePixel), 50);  // stale page text for one frame
-  ASSERT_TRUE(Frame());
-  EXPECT_EQ(CountShown(kFirstLine, kWhitePixel), 0);
-  EXPECT_GT(CountShown({265, 320, 300, 336}, 0x32FF32), 5);  // the highlighted choice
-}
-
-TEST_F(Story, NewPictureShowsOneFrameAfterItsPage) {
+// The order of work in a frame shows: the page is drawn over the picture the
+// frame started from, and a page that ran into a choice list is drawn once
+// more, up to its old terminator.
+TEST_F(Story, NewPictureOneFrameLateAndStaleTextBeforeAChoiceList) {
   story_.Write("red.bmp", EncodeBmp(SolidImage(640, 480, 0xFF0000), 24));
-  Start("first@E@Gred.bmp,second@E");
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(PageString(state_), "firstsecond");
+  Start("a much longer first page@E@Gred.bmp,@R@Cx,1,@");
+  ASSERT_TRUE(Frames("E"));
+  EXPECT_EQ(state_.screen.uiMode, 1);
   EXPECT_EQ(Shown(5, 470), 0u);
-  ASSERT_TRUE(Frame());
+  EXPECT_GT(CountShown(40, 35, 600, 51, kWhitePixel), 50);
+  ASSERT_TRUE(Frames("."));
   EXPECT_EQ(Shown(5, 470), 0xFF0000u);
+  EXPECT_EQ(CountShown(40, 35, 600, 51, kWhitePixel), 0);
+  EXPECT_GT(CountShown(265, 320, 300, 336, 0x32FF32), 5);  // the highlighted choice
+  state_.screen.uiMode = 9;  // no screen: only the background
+  ASSERT_TRUE(Frames("E"));
+  EXPECT_EQ(CountShown(0, 0, 640, 480, 0xFF0000), kAll);
 }
 
-TEST_F(Story, WhiteScreenFadesInTwoFadeFramesThenTheStoryGoesOn) {
+TEST_F(Story, FadeTakesTwoFramesIsShownAndIsRedrawnAfterward) {
   story_.Write("white.bmp", EncodeBmp(SolidImage(640, 480, 0xFFFFFF), 24));
   Start("@Gwhite.bmp,@E@Fnext@E@Rlast@E");
-  ASSERT_TRUE(Frame());
-  EXPECT_EQ(CountShown(kScreen, kWhitePixel), 640 * 480);
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.screen.fadeActive, 1u);
+  ASSERT_TRUE(Frames("."));
   const uint64_t presents = platform_.presents();
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(CountShown(kScreen, 0x696969), 640 * 480);
-  EXPECT_EQ(state_.screen.fadeActive, 1u);
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(CountShown(kScreen, 0), 640 * 480);
-  EXPECT_EQ(state_.screen.fadeActive, 0u);
-  EXPECT_EQ(PageString(state_), "next");
+  ASSERT_TRUE(Frames(".*10"));  // the reader reads: nothing is sent again
+  EXPECT_EQ(platform_.presents(), presents);
+  ASSERT_TRUE(Frames("E E"));
+  EXPECT_EQ(CountShown(0, 0, 640, 480, 0x696969), kAll);
+  ASSERT_TRUE(Frames("E"));
+  EXPECT_EQ(CountShown(0, 0, 640, 480, 0), kAll);
+  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=next");
   EXPECT_EQ(platform_.presents(), presents + 2);  // each fade step is shown
-  // Enter was held through the fade: fade frames never clear its latch.
-  ASSERT_TRUE(Frame("E"));
+  ASSERT_TRUE(Frames("E"));  // held through the fade: fade frames keep the latch
   EXPECT_EQ(PageString(state_), "next");
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("E"));
+  EXPECT_GT(CountShown(0, 0, 640, 480, kWhitePixel), kAll - 2000);  // the same scene, drawn again
+  ASSERT_TRUE(Frames(". E"));
   EXPECT_EQ(PageString(state_), "last");
+  EXPECT_FALSE(Frames("X"));  // Escape, from any screen
 }
 
-TEST_F(Story, SaveShowsItsNoticeUntilAFreshEnterAndKeepsThePage) {
-  constexpr uint32_t kGrey = 0x808080;  // so that the box's white and black both show
+TEST_F(Story, NoticesSaveAndLoadFromTheMenu) {
+  constexpr uint32_t kGrey = 0x808080;  // the box's white and black both show
   story_.Write("grey.bmp", EncodeBmp(SolidImage(640, 480, kGrey), 24));
-  Start("@Ggrey.bmp,the page@Enext@E");
-  ASSERT_TRUE(Frame("S"));
-  ASSERT_TRUE(Frame("E"));  // row 0: save
-  EXPECT_EQ(state_.screen.savedNotice, 1u);
+  story_.Write("theme.wav", WavBytes(60000));
+  Start("@Ggrey.bmp,@Mtheme.wav,one@E@Dtwo@E");
+  ASSERT_TRUE(Frames("S E ."));
   EXPECT_EQ(story_.Read("DATA/save.txt").size(), 1068u);
-  ASSERT_TRUE(Frame("E"));  // still held
-  EXPECT_EQ(state_.screen.savedNotice, 1u);
-  ASSERT_TRUE(Frame());
   EXPECT_EQ(Shown(300, 245), kWhitePixel);  // inside the box
   EXPECT_EQ(Shown(230, 230), 0u);           // its outline
-  ASSERT_TRUE(Frame("E"));                  // dismissed, still drawn this frame
-  EXPECT_EQ(state_.screen.savedNotice, 0u);
+  ASSERT_TRUE(Frames("E"));  // dismissed, and still drawn in this frame
   EXPECT_EQ(Shown(300, 245), kWhitePixel);
-  EXPECT_EQ(PageString(state_), "the page");
-  ASSERT_TRUE(Frame());
+  ASSERT_TRUE(Frames(". . E ."));
   EXPECT_EQ(Shown(300, 245), kGrey);
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(PageString(state_), "the pagenext");
-}
+  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
 
-TEST_F(Story, SaveThatFailsAnnouncesNothing) {
-  Start("page@E");
-  std::filesystem::remove_all(story_.Path("DATA"));
-  ASSERT_TRUE(Frame("S"));
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.screen.savedNotice, 0u);
-  EXPECT_EQ(state_.screen.uiMode, kUiPage);
-}
-
-TEST_F(Story, LoadFromTheMenuRestoresThePageAndMusicAndEndsTheFrameUnflipped) {
-  story_.Write("theme.wav", WavBytes(60000));
-  Start("@Mtheme.wav,one@E@Dtwo@E");
-  ASSERT_TRUE(Frame("S"));
-  ASSERT_TRUE(Frame("E"));  // save on page "one"
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("E"));  // dismiss the notice
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(PageString(state_), "onetwo");
-  EXPECT_EQ(state_.sound.bgmChannel.playing, 0u);
-
-  // Load: without a save it would announce nothing (tested below).
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("S"));
-  ASSERT_TRUE(Frame("D"));
-  ASSERT_TRUE(Frame());
-  const uint64_t presents = platform_.presents();
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(platform_.presents(), presents);  // no flip in the frame that loads
-  EXPECT_EQ(state_.screen.uiMode, kUiPage);
-  EXPECT_EQ(state_.screen.loadedNotice, 1u);
-  EXPECT_EQ(PageString(state_), "one");
-  EXPECT_EQ(state_.sound.bgmChannel.playing, 1u);
+  ASSERT_TRUE(Frames("S D . E"));  // load
+  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=one loaded");
   EXPECT_EQ(platform_.audio().starts(AudioChannel::kMusic), 2);
-  ASSERT_TRUE(Frame("E"));  // the press that loaded does not dismiss it
+  ASSERT_TRUE(Frames("E"));  // the press that loaded does not dismiss it
   EXPECT_EQ(state_.screen.loadedNotice, 1u);
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.screen.loadedNotice, 0u);
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(PageString(state_), "onetwo");
+  ASSERT_TRUE(Frames(". E . E"));
+  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
 
+  // A save or load that fails announces nothing and returns to the page.
   std::filesystem::remove(story_.Path("DATA/save.txt"));
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("S"));
-  ASSERT_TRUE(Frame("D"));
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.screen.loadedNotice, 0u);
-  EXPECT_EQ(state_.screen.uiMode, kUiPage);
-  EXPECT_EQ(PageString(state_), "onetwo");
+  ASSERT_TRUE(Frames(". S D . E"));
+  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
+  std::filesystem::remove_all(story_.Path("DATA"));
+  ASSERT_TRUE(Frames(". S E"));
+  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
 }
 
-TEST_F(Story, ToTitleShowsItsNoticeThenRestartsTheScriptAndStopsTheLoopingEffect) {
+TEST_F(Story, SoundsAcrossFramesAndTheTitleNotice) {
+  story_.Write("short.wav", WavBytes(100));
   story_.Write("rain.wav", WavBytes(60000));
-  Start("@R@Arain.wav,first@E@Rsecond@E");
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(PageString(state_), "second");
-  ASSERT_TRUE(Frame());
-  ASSERT_TRUE(Frame("S"));
-  for (int i = 0; i < 4; ++i) {
-    ASSERT_TRUE(Frame("D"));
-    ASSERT_TRUE(Frame());
-  }
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.screen.titleNotice, 1u);
+  Start("@R@Mshort.wav,@Arain.wav,first@E@D@Rsecond@E");
+  ASSERT_TRUE(Frames(".*10"));  // 330 ms: the music ended and restarted three times
+  EXPECT_EQ(platform_.audio().starts(AudioChannel::kMusic), 4);
+  ASSERT_TRUE(Frames("E .*10"));
+  EXPECT_EQ(platform_.audio().starts(AudioChannel::kMusic), 4);
+  ASSERT_TRUE(Frames("S D . D . D . D . E"));  // to the title
   EXPECT_EQ(state_.sound.loopSeChannel.playing, 1u);
-  ASSERT_TRUE(Frame());
+  ASSERT_TRUE(Frames("."));
   EXPECT_EQ(state_.sound.loopSeChannel.playing, 0u);  // stopped while the notice shows
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(state_.screen.titleNotice, 0u);
+  ASSERT_TRUE(Frames("E"));
   EXPECT_EQ(PageString(state_), "first");
   // The first page started the effect again, and the same frame stopped it.
   EXPECT_EQ(platform_.audio().starts(AudioChannel::kLoopEffect), 2);
   EXPECT_EQ(state_.sound.loopSeChannel.playing, 0u);
-}
 
-TEST_F(Story, WaitingPageIsNotRedrawnButAFadedScreenIs) {
-  story_.Write("white.bmp", EncodeBmp(SolidImage(640, 480, 0xFFFFFF), 24));
-  Start("@Gwhite.bmp,@E@F@E");
-  ASSERT_TRUE(Frame());
-  const uint64_t presents = platform_.presents();
-  Frames(10);  // the reader reads: the same picture, nothing sent again
-  EXPECT_EQ(platform_.presents(), presents);
-  EXPECT_EQ(CountShown(kScreen, kWhitePixel), 640 * 480);
-
-  ASSERT_TRUE(Frame("E"));  // the fade: the page and the picture stay the same
-  Frames(2);
-  EXPECT_EQ(state_.screen.fadeActive, 0u);
-  EXPECT_EQ(CountShown(kScreen, 0), 640 * 480);
-  ASSERT_TRUE(Frame());  // no key down, same scene, but the screen was faded
-  EXPECT_EQ(CountShown(kScreen, kWhitePixel), 640 * 480);
-}
-
-TEST_F(Story, ScreenModeOutsideTheKnownOnesShowsOnlyTheBackground) {
-  Start("text@E");
-  state_.screen.uiMode = 9;
-  ASSERT_TRUE(Frame("E"));
-  EXPECT_EQ(CountShown(kScreen, 0), 640 * 480);
-}
-
-TEST_F(Story, EscapeQuitsFromAnyScreenAndZBeforeTheFirstStopQuitsAtOnce) {
-  story_.Write("white.bmp", EncodeBmp(SolidImage(640, 480, 0xFFFFFF), 24));
-  Start("@Gwhite.bmp,@E@Fnext@E");
-  ASSERT_TRUE(Frame("E"));
-  ASSERT_TRUE(Frame());
-  EXPECT_EQ(state_.screen.fadeActive, 1u);
-  EXPECT_FALSE(Frame("X"));  // in the middle of the fade
-
+  // "@Z" before the first stop ends the loop before any frame.
   EngineState quitting;
   quitting.storyRoot = story_.root();
   HeadlessPlatform platform;
@@ -316,15 +224,41 @@ TEST_F(Story, EscapeQuitsFromAnyScreenAndZBeforeTheFirstStopQuitsAtOnce) {
   EXPECT_EQ(platform.processed(), 0u);
 }
 
-TEST_F(Story, MusicRepeatsEachTimeItEndsUntilItIsStopped) {
-  story_.Write("short.wav", WavBytes(100));
-  Start("@Mshort.wav,page@E@D@E");
-  Frames(10);  // 330 ms: it ended three times
-  EXPECT_EQ(platform_.audio().starts(AudioChannel::kMusic), 4);
-  ASSERT_TRUE(Frame("E"));
-  Frames(10);
-  EXPECT_EQ(platform_.audio().starts(AudioChannel::kMusic), 4);
-  EXPECT_FALSE(platform_.audio().IsPlaying(AudioChannel::kMusic));
+// The look of each screen, pixel for pixel against tests/golden/*.png. When
+// the look changes on purpose, regenerate and review the pictures:
+//   KS_UPDATE_GOLDEN=1 build/bin/frame_tests --gtest_filter='Golden*'
+TEST_F(Story, GoldenEveryScreenLooksAsItDid) {
+  Image bands{640, 480, {}};  // bright and dark bands behind white, black and green text
+  for (int y = 0; y < 480; ++y) {
+    static const uint32_t kColours[] = {0x203050, 0x6080C0, 0xE0E0F0, 0x402010, 0xC08040, 0x104020, 0x80C090, 0};
+    bands.pixels.insert(bands.pixels.end(), 640, kColours[y / 60]);
+  }
+  story_.Write("bands.bmp", EncodeBmp(bands, 24));
+  // Shift-JIS with CR LF: 春の夜、古い紙芝居の箱が開く。 / ﾊﾝｶｸｶﾅ, an underline,
+  // one "&" / 三行目はここまで。, then a choice list of 右の道へ and 左の道へ.
+  Start("@Gbands.bmp,@R\x8f\x74\x82\xcc\x96\xe9\x81\x41\x8c\xc3\x82\xa2\x8e\x86\x8e\xc5\x8b\x8f\x82\xcc"
+        "\x94\xa0\x82\xaa\x8a\x4a\x82\xad\x81\x42\r\n\xca\xdd\xb6\xb8\xb6\xc5 ABC abc 123 &Prefix &&\r\n"
+        "\x8e\x4f\x8d\x73\x96\xda\x82\xcd\x82\xb1\x82\xb1\x82\xdc\x82\xc5\x81\x42@E\r\n@R@H@C"
+        "\x89\x45\x82\xcc\x93\xb9\x82\xd6,1\r\n\x8d\xb6\x82\xcc\x93\xb9\x82\xd6,2\r\n@\r\n"
+        "@S1\r\n@Rright@E\r\n@S2\r\n@Rleft@E");
+  const std::pair<const char*, const char*> shots[] = {
+      {".", "page"}, {"S . D .", "menu"}, {"U . E .", "saved"}, {"E . S D . E .", "loaded"},
+      {"E . S D . D . D . D . E .", "title"}, {"E . E D .", "choice"}};
+  const bool update = std::getenv("KS_UPDATE_GOLDEN") != nullptr;
+  for (const auto& [keys, name] : shots) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(Frames(keys));
+    const std::string path = std::string(KS_GOLDEN_DIR "/") + name + ".png";
+    std::string error;
+    Image golden;
+    if (update) {
+      ASSERT_TRUE(WritePng(path, state_.display.primarySurface, &error)) << error;
+    }
+    ASSERT_TRUE(ReadPng(path, &golden, &error)) << error;
+    EXPECT_TRUE(golden.width == 640 && golden.pixels == state_.display.primarySurface.pixels) << path;
+  }
+  EXPECT_EQ(state_.screen.uiMode, 2);
+  EXPECT_EQ(state_.screen.cursor, 1);
 }
 
 }  // namespace

@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <thread>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 namespace ks::test {
 
 long long NowMs() {
@@ -69,17 +72,20 @@ bool Child::Wait(int ms, int* status) {
   return false;
 }
 
-bool XSession::Start(std::string* error) {
-  if (!HaveTools({"Xvfb", "xdotool", "xwd"})) {
-    *error = "Xvfb, xdotool and xwd are needed (Debian: xvfb xdotool x11-apps)";
+bool XSession::Start(std::string* error, int width, int height) {
+  if (!HaveTools({"Xvfb", "xdotool"})) {
+    *error = "Xvfb and xdotool are needed (Debian: xvfb xdotool)";
     return false;
   }
   // Xvfb picks a free display itself and writes its number to the pipe.
+  // Without -noreset it resets when its last client leaves, and refuses the
+  // clients that connect meanwhile.
   int pipeFds[2];
   if (pipe(pipeFds) != 0) return false;
-  const std::string fd = std::to_string(pipeFds[1]);
-  if (!server_.Start({"Xvfb", "-displayfd", fd, "-screen", "0", "640x480x24", "-nolisten", "tcp"}, "", {},
-                     "/dev/null")) {
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  if (!server_.Start({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0", screen, "-nolisten", "tcp",
+                      "-noreset"},
+                     "", {}, "/dev/null")) {
     *error = "cannot start Xvfb";
     return false;
   }
@@ -109,8 +115,8 @@ int XSession::Run(const std::string& command) const {
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-void XSession::Press(const std::string& key) const {
-  Run("xdotool keydown " + key + " && sleep 0.15 && DISPLAY=" + display_ + " xdotool keyup " + key);
+void XSession::Press(const std::string& key, int ms) const {
+  Run("xdotool keydown " + key + " sleep " + std::to_string(ms / 1000.0) + " keyup " + key);
 }
 
 bool XSession::WaitForWindow(const std::string& title, int ms) const {
@@ -122,57 +128,25 @@ bool XSession::WaitForWindow(const std::string& title, int ms) const {
   return false;
 }
 
-namespace {
-
-uint32_t Big32(const unsigned char* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
-
-// The value of one colour channel under `mask`, scaled to 8 bits.
-uint32_t Channel(uint32_t pixel, uint32_t mask) {
-  if (mask == 0) return 0;
-  int shift = 0;
-  while (!((mask >> shift) & 1)) ++shift;
-  const uint32_t max = mask >> shift;
-  return ((pixel & mask) >> shift) * 255 / max;
-}
-
-}  // namespace
-
-// An XWD dump: a big-endian header of 25 words, the window's name, the colour
-// map, then the rows of pixels as the server holds them.
 bool XSession::Screenshot(Image* image, std::string* error) const {
-  const std::string command = "DISPLAY=" + display_ + " xwd -root -silent";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return false;
-  std::vector<unsigned char> data;
-  unsigned char chunk[65536];
-  size_t got = 0;
-  while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) data.insert(data.end(), chunk, chunk + got);
-  pclose(pipe);
-  if (data.size() < 100) {
-    *error = "xwd gave no picture";
-    return false;
-  }
-  auto field = [&](int i) { return Big32(data.data() + 4 * i); };
-  const uint32_t headerSize = field(0), format = field(2), width = field(4), height = field(5);
-  const uint32_t byteOrder = field(7), bitsPerPixel = field(11), bytesPerLine = field(12);
-  const uint32_t red = field(14), green = field(15), blue = field(16), colours = field(19);
-  const size_t pixels = size_t(headerSize) + size_t(colours) * 12;
-  if (format != 2 || bitsPerPixel != 32 || data.size() < pixels + size_t(bytesPerLine) * height) {
-    *error = "unexpected xwd picture format";
-    return false;
-  }
-  image->width = int(width);
-  image->height = int(height);
-  image->pixels.clear();
-  for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < width; ++x) {
-      const unsigned char* p = data.data() + pixels + size_t(y) * bytesPerLine + size_t(x) * 4;
-      const uint32_t value = byteOrder == 0 ? (uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0])
-                                            : Big32(p);
-      image->pixels.push_back(Channel(value, red) << 16 | Channel(value, green) << 8 | Channel(value, blue));
+  Display* x = XOpenDisplay(display_.c_str());
+  if (!x) return (*error = "cannot connect to " + display_), false;
+  const Window root = DefaultRootWindow(x);
+  XWindowAttributes attributes{};
+  XGetWindowAttributes(x, root, &attributes);
+  XImage* shot = XGetImage(x, root, 0, 0, unsigned(attributes.width), unsigned(attributes.height), AllPlanes, ZPixmap);
+  if (shot) {
+    image->width = attributes.width;
+    image->height = attributes.height;
+    image->pixels.clear();
+    for (int y = 0; y < shot->height; ++y) {
+      for (int x0 = 0; x0 < shot->width; ++x0) image->pixels.push_back(uint32_t(XGetPixel(shot, x0, y)) & 0xFFFFFF);
     }
+    XDestroyImage(shot);
   }
-  return true;
+  XCloseDisplay(x);
+  if (!shot) *error = "the X server gave no picture";
+  return shot != nullptr;
 }
 
 }  // namespace ks::test

@@ -1,6 +1,6 @@
 // End-to-end tests drive the real player: an X server of their own (Xvfb on a
-// free display, 640 x 480 so the full-screen window is the whole screen),
-// keys pressed with xdotool as a hand would, and screenshots taken with xwd.
+// free display), keys pressed with xdotool as a hand would, and screenshots
+// read straight from the server.
 #pragma once
 
 #include <sys/types.h>
@@ -28,7 +28,6 @@ class Child {
   // Waits up to `ms` for the child to end. Returns true with its exit status
   // (or 128 + signal) when it ended.
   bool Wait(int ms, int* status);
-  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
@@ -36,14 +35,15 @@ class Child {
 
 class XSession {
  public:
-  // Starts Xvfb; false with a reason when it cannot (not installed, ...).
-  bool Start(std::string* error);
+  // Starts Xvfb with a screen of `width` x `height`; false with a reason
+  // when it cannot (not installed, ...).
+  bool Start(std::string* error, int width = 640, int height = 480);
   const std::string& display() const { return display_; }
 
   // Runs a shell command against this display; returns its exit status.
   int Run(const std::string& command) const;
-  // Holds `key` (an X key name: Return, Down, space, Escape) for 150 ms.
-  void Press(const std::string& key) const;
+  // Holds `key` (an X key name: Return, Down, space, Escape) for `ms`.
+  void Press(const std::string& key, int ms = 150) const;
   // Waits until a window titled exactly `title` exists (up to `ms`).
   bool WaitForWindow(const std::string& title, int ms) const;
   // The whole screen as 0x00RRGGBB pixels.
@@ -57,7 +57,7 @@ class XSession {
 // Whether every program in `names` is on the PATH.
 bool HaveTools(const std::vector<std::string>& names);
 
-// Milliseconds on a monotonic clock.
+// Milliseconds on a monotonic clock, and a sleep.
 long long NowMs();
 void SleepMs(int ms);
 

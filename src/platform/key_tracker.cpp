@@ -22,19 +22,11 @@ FrameKeys KeyTracker::Take() {
   FrameKeys keys;
   for (int k = 0; k < kKeyCount; ++k) {
     Track& t = tracks_[k];
-    bool report = t.level;
-    if (t.pending > 0 && !t.level) {
-      // A press, and the release after it if there is one: down this frame.
-      report = true;
-      const uint8_t used = t.pending >= 2 ? 2 : 1;
-      t.pending = uint8_t(t.pending - used);
-      t.level = used == 1;
-    } else if (t.pending > 0) {
-      report = false;  // a release; a later press waits for the next frame
+    if (t.pending > 0) {
+      t.level = !t.level;
       --t.pending;
-      t.level = false;
     }
-    keys.Set(Key(k), report);
+    keys.Set(Key(k), t.level);
   }
   return keys;
 }

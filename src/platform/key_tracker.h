@@ -1,10 +1,10 @@
 // Turns key transitions, as they arrive from the window system, into one
 // snapshot a frame without losing a press. Each key keeps the level the last
-// snapshot reported and the transitions since then. A snapshot reports at
-// most one change of level: a press (with the release that may already have
-// followed it: a tap) shows as down for that frame; a release shows as up,
-// and a press that came after it waits for the next snapshot. So every press
-// acts once, in order, exactly as a key held through whole frames would.
+// snapshot reported and the transitions since then, and a snapshot takes at
+// most one of them: a tap between two frames shows as down in the next frame
+// and as up in the one after, and a key released and pressed again shows up,
+// then down. So every press acts once, in order, exactly as a key held
+// through whole frames would.
 #pragma once
 
 #include <cstdint>

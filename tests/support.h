@@ -1,5 +1,6 @@
-// Shared by the unit tests: a throw-away story folder, an engine loaded from
-// it, and an audio device that records what the core asks of it.
+// What the tests share: a throw-away story folder, engines loaded from it or
+// started on it, generated WAV and BMP files, and an audio device that records
+// what the core asks of it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,7 +10,10 @@
 #include <vector>
 
 #include "engine/engine_state.h"
+#include "engine/main_loop.h"
 #include "platform/audio_device.h"
+#include "platform/headless/headless_platform.h"
+#include "present/bmp_decode.h"
 
 namespace ks::test {
 
@@ -24,7 +28,6 @@ class TempStory {
 
   const std::string& root() const { return root_; }
   std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
-  // Writes `bytes` to `relative` inside the folder.
   void Write(const std::string& relative, const std::string& bytes) const;
   void Write(const std::string& relative, const std::vector<uint8_t>& bytes) const;
   std::vector<uint8_t> Read(const std::string& relative) const;
@@ -40,9 +43,13 @@ std::unique_ptr<EngineState> LoadedEngine(const TempStory& story, const std::str
 // The page text up to its NUL.
 std::string PageString(const EngineState& state);
 
-// A 44.1 kHz 16-bit mono WAV file lasting `ms` milliseconds: silence, or a
-// sine tone of `toneHz`.
+// A 44.1 kHz 16-bit mono WAV lasting `ms`: silence, or a sine of `toneHz`.
 std::string WavBytes(uint32_t ms, double toneHz = 0);
+
+// A Windows bitmap of `image` at 8 (palette from the image's colours), 24 or
+// 32 bits a pixel, rows bottom-up or top-down.
+std::vector<uint8_t> EncodeBmp(const Image& image, int bitsPerPixel, bool topDown = false);
+Image SolidImage(int width, int height, uint32_t rgb);
 
 // Records every call as a line: "open music a.wav = 1", "play 1 notify",
 // "play 2", "stop 1", "close 1". A file opens when it exists.
@@ -58,5 +65,27 @@ class RecordingAudio : public AudioDevice {
  private:
   DeviceId next_ = 1;
 };
+
+// A whole story through the player's own start-up and main loop on the
+// headless platform, one processed frame at a time.
+class StoryPlayer {
+ public:
+  // Writes `script` (unless empty) and starts the player on the story folder.
+  void Start(const std::string& script = "");
+  // Runs processed frames with replay-tool key tokens ("E", "D", ". E*3").
+  // Returns false when the main loop ended instead.
+  bool Frames(const std::string& tokens = ".");
+  // A pixel of the visible picture, and how many pixels in `box` are `rgb`.
+  uint32_t Shown(int x, int y) const { return state_.display.primarySurface.Row(y)[x]; }
+  int CountShown(int left, int top, int right, int bottom, uint32_t rgb) const;
+  // "mode=M cursor=C page=TEXT" and the flags that are set, for comparisons.
+  std::string Summary() const;
+
+  TempStory story_;
+  EngineState state_;
+  HeadlessPlatform platform_;
+};
+
+class FrameTest : public ::testing::Test, public StoryPlayer {};
 
 }  // namespace ks::test

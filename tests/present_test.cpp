@@ -1,0 +1,161 @@
+// Pictures: the fade, the bitmap decoder (with the public BMP Suite when it
+// is beside the repository) and the background loader.
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/headless/png.h"
+#include "present/background.h"
+#include "present/fade.h"
+#include "support.h"
+
+namespace ks {
+namespace {
+
+namespace fs = std::filesystem;
+using test::EncodeBmp;
+using test::SolidImage;
+
+TEST(FadeStep, EachByteLoses150OrGoesToZeroAndByteThreeIsKept) {
+  Surface s(640, 480);
+  struct Case {
+    uint32_t from, after1;
+    int result1;
+  };
+  for (const Case& c : {Case{0xABFFFFFF, 0xAB696969, 1}, {0x00969601, 0, 0}, {0x00979797, 0x00010101, 1}}) {
+    std::fill(s.pixels.begin(), s.pixels.end(), c.from);
+    EXPECT_EQ(FadeStep(s), c.result1);
+    EXPECT_EQ(std::count(s.pixels.begin(), s.pixels.end(), c.after1), 640 * 480);
+    EXPECT_EQ(FadeStep(s), 0);
+    EXPECT_EQ(s.pixels[0] & 0x00FFFFFF, 0u);
+  }
+  for (auto [x, y] : {std::pair{0, 0}, {639, 479}, {639, 0}, {0, 479}, {321, 17}}) {  // one bright byte anywhere
+    std::fill(s.pixels.begin(), s.pixels.end(), 0x00505050);
+    s.Row(y)[x] = 0x00009700;
+    EXPECT_EQ(FadeStep(s), 1) << x << "," << y;
+  }
+}
+
+Image Decode(const std::vector<uint8_t>& bytes, std::string* error) {
+  Image image;
+  if (!DecodeBmp(bytes.data(), bytes.size(), &image, error)) image.width = -1;
+  return image;
+}
+
+// 37 x 23: odd sizes make row padding and order show.
+TEST(DecodeBmp, DepthsRowOrdersAndHeadersThatLie) {
+  Image source{37, 23, {}};
+  for (int i = 0; i < 37 * 23; ++i) source.pixels.push_back(uint32_t((i * 2654435761u) >> 8) % 200 * 0x010203);
+  std::string error;
+  for (int bits : {8, 24, 32}) {
+    for (bool topDown : {false, true}) {
+      const Image decoded = Decode(EncodeBmp(source, bits, topDown), &error);
+      EXPECT_EQ(decoded.pixels, source.pixels) << bits << " bits, top-down " << topDown << ": " << error;
+    }
+  }
+  std::vector<uint8_t> truncated = EncodeBmp(SolidImage(640, 480, 0x123456), 24);
+  truncated.resize(54 + 640 * 3);
+  EXPECT_EQ(Decode(truncated, &error).width, -1);
+  EXPECT_NE(error.find("shorter"), std::string::npos) << error;
+  std::vector<uint8_t> huge = EncodeBmp(SolidImage(1, 1, 0), 24);
+  const uint32_t w = 3000000, h = 2000000;  // claimed in a 60-byte file
+  std::memcpy(huge.data() + 18, &w, 4);
+  std::memcpy(huge.data() + 22, &h, 4);
+  EXPECT_EQ(Decode(huge, &error).width, -1);
+  EXPECT_NE(error.find("too large"), std::string::npos) << error;
+  std::vector<uint8_t> empty = EncodeBmp(SolidImage(1, 1, 0), 24);
+  std::memset(empty.data() + 18, 0, 4);  // no width
+  for (const std::vector<uint8_t>& bad : {empty, std::vector<uint8_t>{'G', 'I', 'F'}, std::vector<uint8_t>(100)}) {
+    EXPECT_EQ(Decode(bad, &error).width, -1);
+  }
+}
+
+TEST(Background, PicturesAreDrawnUnscaledAtTheTopLeftOrNotAtAll) {
+  test::TempStory story;
+  EngineState state;
+  state.storyRoot = story.root();
+  Surface& bg = state.display.backgroundSurface;
+  story.Write("full.bmp", EncodeBmp(SolidImage(640, 480, 0x0000FF), 24));
+  story.Write("quarter.bmp", EncodeBmp(SolidImage(320, 240, 0xFF0000), 8));
+  Image big{700, 500, {}};
+  for (int i = 0; i < 700 * 500; ++i) big.pixels.push_back(uint32_t(i) & 0xFFFFFF);
+  story.Write("big.bmp", EncodeBmp(big, 24));
+  story.Write("broken.bmp", "BM not really");
+  ASSERT_TRUE(LoadBackground(state, bg, "full.bmp"));
+  ASSERT_TRUE(LoadBackground(state, bg, "quarter.bmp"));
+  EXPECT_EQ(std::vector<uint32_t>({bg.Row(0)[0], bg.Row(239)[319], bg.Row(239)[320], bg.Row(240)[319]}),
+            std::vector<uint32_t>({0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF}));
+  const std::vector<uint32_t> before = bg.pixels;
+  std::string error;
+  for (const char* name : {"missing.bmp", "broken.bmp", ""}) EXPECT_FALSE(LoadBackground(state, bg, name, &error));
+  EXPECT_EQ(bg.pixels, before);
+  ASSERT_TRUE(LoadBackground(state, bg, "big.bmp"));  // cut at the edges
+  EXPECT_EQ(bg.Row(479)[639], big.pixels[479 * 700 + 639]);
+}
+
+// The public BMP Suite, read from the shared test data when present. A
+// channel may differ by one in 16-bit files, where decoders round differently.
+TEST(BmpSuite, GoodFilesMatchTheirReferenceAndBadOnesAreRefusedOrDecodedSafely) {
+  const std::string root = KS_SHARED_TESTDATA "/bmpsuite";
+  if (!fs::exists(root + "/refmap.tsv")) GTEST_SKIP() << "no bmpsuite at " << root;
+  auto bytes = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  };
+  auto close = [](const Image& a, const Image& b, int tolerance) {
+    if (a.width != b.width || a.height != b.height) return false;
+    for (size_t i = 0; i < a.pixels.size(); ++i) {
+      for (int shift : {0, 8, 16}) {
+        if (std::abs(int((a.pixels[i] >> shift) & 0xFF) - int((b.pixels[i] >> shift) & 0xFF)) > tolerance) return false;
+      }
+    }
+    return true;
+  };
+  std::ifstream map(root + "/refmap.tsv");
+  std::vector<std::string> refused;
+  int matched = 0;
+  for (std::string line; std::getline(map, line);) {
+    std::istringstream fields(line);
+    std::string file, kind, refs, error;
+    std::getline(fields, file, '\t');
+    std::getline(fields, kind, '\t');
+    std::getline(fields, refs, '\t');
+    if (kind != "g") continue;
+    const Image decoded = Decode(bytes(root + "/" + file), &error);
+    if (decoded.width < 0) refused.push_back(file);
+    std::istringstream alternatives(refs);
+    for (std::string ref; decoded.width >= 0 && std::getline(alternatives, ref, '|');) {
+      Image reference;
+      ASSERT_TRUE(ReadPng(root + "/ref/" + ref, &reference, &error)) << error;
+      if (close(decoded, reference, file.find("rgb16") != std::string::npos)) {
+        ++matched;
+        break;
+      }
+    }
+  }
+  EXPECT_EQ(matched, 26);
+  EXPECT_EQ(refused, std::vector<std::string>{"g/rgb32bf.bmp"});  // SDL's reader does not take it
+  int decoded = 0, refusedBad = 0;
+  for (const char* folder : {"b", "q", "x"}) {
+    for (const auto& entry : fs::directory_iterator(root + "/" + folder)) {
+      std::string error;
+      const Image image = Decode(bytes(entry.path().string()), &error);
+      if (image.width < 0) {
+        ++refusedBad;
+      } else {
+        ++decoded;
+        EXPECT_EQ(image.pixels.size(), size_t(image.width) * size_t(image.height));
+      }
+    }
+  }
+  EXPECT_GT(refusedBad, 0);
+  EXPECT_GT(decoded, 0);
+  std::string error;  // the 18 TB claim is refused before anything is allocated
+  EXPECT_EQ(Decode(bytes(root + "/b/reallybig.bmp"), &error).width, -1);
+  EXPECT_NE(error.find("too large"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace ks

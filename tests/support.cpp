@@ -1,0 +1,184 @@
+#include "support.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "script/label_index.h"
+#include "script/script_file.h"
+
+namespace ks::test {
+
+namespace fs = std::filesystem;
+
+TempStory::TempStory(bool withData) {
+  std::string pattern = (fs::temp_directory_path() / "ks-story-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) std::abort();
+  root_ = pattern;
+  if (withData) fs::create_directory(root_ + "/DATA");
+}
+
+TempStory::~TempStory() {
+  std::error_code ec;
+  fs::permissions(root_ + "/DATA", fs::perms::owner_all, ec);  // a test may have made it read-only
+  fs::remove_all(root_, ec);
+}
+
+void TempStory::Write(const std::string& relative, const std::string& bytes) const {
+  const fs::path path = Path(relative);
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+void TempStory::Write(const std::string& relative, const std::vector<uint8_t>& bytes) const {
+  Write(relative, std::string(bytes.begin(), bytes.end()));
+}
+
+std::vector<uint8_t> TempStory::Read(const std::string& relative) const {
+  std::ifstream in(Path(relative), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::unique_ptr<EngineState> LoadedEngine(const TempStory& story, const std::string& script) {
+  story.WriteScript(script);
+  auto state = std::make_unique<EngineState>();
+  state->storyRoot = story.root();
+  std::string error;
+  EXPECT_TRUE(LoadScript(*state, &error)) << error;
+  BuildLabelIndex(*state);
+  return state;
+}
+
+std::string PageString(const EngineState& state) {
+  return std::string(state.page.pageText, strnlen(state.page.pageText, sizeof state.page.pageText));
+}
+
+namespace {
+template <typename Out>
+void PutLe(Out& out, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<typename Out::value_type>(v >> (8 * i)));
+}
+}  // namespace
+
+std::string WavBytes(uint32_t ms, double toneHz) {
+  const uint32_t rate = 44100, samples = uint32_t(uint64_t(rate) * ms / 1000);
+  std::string wav = "RIFF";
+  PutLe(wav, 36 + samples * 2, 4);
+  wav += "WAVEfmt ";
+  for (const auto& [v, n] : {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {rate, 4}, {rate * 2, 4}, {2u, 2}, {16u, 2}}) {
+    PutLe(wav, v, n);  // PCM, mono, 16-bit
+  }
+  wav += "data";
+  PutLe(wav, samples * 2, 4);
+  for (uint32_t i = 0; i < samples; ++i) PutLe(wav, uint16_t(int16_t(12000 * std::sin(2 * M_PI * toneHz * i / rate))), 2);
+  return wav;
+}
+
+std::vector<uint8_t> EncodeBmp(const Image& image, int bitsPerPixel, bool topDown) {
+  std::vector<uint32_t> palette;
+  std::map<uint32_t, uint8_t> indexOf;
+  if (bitsPerPixel == 8) {
+    for (uint32_t p : image.pixels) {
+      if (indexOf.emplace(p, uint8_t(palette.size())).second) palette.push_back(p);
+    }
+  }
+  const size_t rowBytes = (size_t(image.width) * size_t(bitsPerPixel) + 31) / 32 * 4;
+  std::vector<uint8_t> pixels;
+  for (int i = 0; i < image.height; ++i) {
+    const uint32_t* src = image.pixels.data() + size_t(topDown ? i : image.height - 1 - i) * size_t(image.width);
+    std::vector<uint8_t> row;
+    for (int x = 0; x < image.width; ++x) {
+      if (bitsPerPixel == 8) {
+        row.push_back(indexOf[src[x]]);
+      } else {
+        PutLe(row, src[x], bitsPerPixel / 8);
+      }
+    }
+    row.resize(rowBytes);
+    pixels.insert(pixels.end(), row.begin(), row.end());
+  }
+  const uint32_t offset = 14 + 40 + uint32_t(palette.size()) * 4;
+  std::vector<uint8_t> out = {'B', 'M'};
+  for (const auto& [v, n] : {std::pair{offset + uint32_t(pixels.size()), 4}, {0u, 4}, {offset, 4}, {40u, 4},
+                             {uint32_t(image.width), 4}, {uint32_t(topDown ? -image.height : image.height), 4},
+                             {1u, 2}, {uint32_t(bitsPerPixel), 2}, {0u, 4}, {uint32_t(pixels.size()), 4},
+                             {2835u, 4}, {2835u, 4}, {uint32_t(palette.size()), 4}, {0u, 4}}) {
+    PutLe(out, v, n);
+  }
+  for (uint32_t c : palette) PutLe(out, c, 4);  // B, G, R, 0
+  out.insert(out.end(), pixels.begin(), pixels.end());
+  return out;
+}
+
+Image SolidImage(int width, int height, uint32_t rgb) {
+  return Image{width, height, std::vector<uint32_t>(size_t(width) * size_t(height), rgb)};
+}
+
+namespace {
+const char* ChannelName(AudioChannel channel) {
+  static const char* const kNames[] = {"music", "loop", "oneshot", "page"};
+  return kNames[int(channel)];
+}
+}  // namespace
+
+DeviceId RecordingAudio::Open(AudioChannel channel, const std::string& path) {
+  const DeviceId id = access(path.c_str(), R_OK) == 0 ? next_++ : kNoDevice;
+  calls.push_back(std::string("open ") + ChannelName(channel) + " " + fs::path(path).filename().string() +
+                  " = " + std::to_string(id));
+  return id;
+}
+
+void RecordingAudio::Play(DeviceId device, bool notify) {
+  calls.push_back("play " + std::to_string(device) + (notify ? " notify" : ""));
+}
+
+void RecordingAudio::Stop(DeviceId device) { calls.push_back("stop " + std::to_string(device)); }
+
+void RecordingAudio::Close(DeviceId device) { calls.push_back("close " + std::to_string(device)); }
+
+void StoryPlayer::Start(const std::string& script) {
+  if (!script.empty()) story_.WriteScript(script);
+  state_.storyRoot = story_.root();
+  std::string error;
+  ASSERT_TRUE(StartUp(state_, platform_, &error)) << error;
+}
+
+bool StoryPlayer::Frames(const std::string& tokens) {
+  std::vector<KeyToken> parsed;
+  std::string error;
+  EXPECT_TRUE(ParseKeyTokens(tokens, &parsed, &error)) << error;
+  for (const KeyToken& token : parsed) {
+    platform_.SetKeys(token);
+    const uint64_t before = platform_.processed();
+    while (platform_.processed() == before) {
+      if (!MainLoopStep(state_, platform_)) return false;
+    }
+  }
+  return true;
+}
+
+int StoryPlayer::CountShown(int left, int top, int right, int bottom, uint32_t rgb) const {
+  int count = 0;
+  for (int y = top; y < bottom; ++y) {
+    for (int x = left; x < right; ++x) count += Shown(x, y) == rgb;
+  }
+  return count;
+}
+
+std::string StoryPlayer::Summary() const {
+  const ScreenState& s = state_.screen;
+  std::string out = "mode=" + std::to_string(s.uiMode) + " cursor=" + std::to_string(s.cursor) +
+                    " page=" + PageString(state_);
+  for (const auto& [flag, name] : {std::pair{s.savedNotice, " saved"}, {s.loadedNotice, " loaded"},
+                                   {s.titleNotice, " title"}, {s.quitRequested, " quit"}, {s.fadeActive, " fade"}}) {
+    if (flag) out += name;
+  }
+  return out;
+}
+
+}  // namespace ks::test
