@@ -69,15 +69,16 @@ check_tree() {
   if grep -E ': (error|warning): ' <<<"$out"; then fail "the installed demo does not check clean"; fi
   cp -r "$build/demo" "$tmp/built-demo"
   rm -f "$tmp/built-demo/DATA/save.txt"*
+  # Frame 1 shows the title, frame 14 the town (street.bmp, town.wav).
   local keys=". . E . D . E . E . E . E ." last=14 run
   for run in installed built; do
     local tool=$p/bin/kamishibai-replay story=$demo
     [ $run = built ] && tool=$build/bin/kamishibai-replay story=$tmp/built-demo
-    (cd / && "$tool" -C "$story" --input "$keys" --shot "0=$tmp/$run-0.png" --shot "$last=$tmp/$run-$last.png" \
+    (cd / && "$tool" -C "$story" --input "$keys" --shot "1=$tmp/$run-1.png" --shot "$last=$tmp/$run-$last.png" \
       --state "$tmp/$run-state.json") || fail "kamishibai-replay ($run) on the demo exits with $?"
   done
-  cmp -s "$tmp/installed-0.png" "$tmp/installed-$last.png" && fail "the installed demo did not go past its first page"
-  for out in 0.png $last.png state.json; do
+  cmp -s "$tmp/installed-1.png" "$tmp/installed-$last.png" && fail "the installed demo did not go past its first page"
+  for out in 1.png $last.png state.json; do
     cmp "$tmp/installed-$out" "$tmp/built-$out" || fail "the installed demo plays unlike build/demo ($out)"
   done
 
