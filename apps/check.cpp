@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ks_version.h"
 #include "script/checker.h"
 
 namespace {
@@ -11,6 +12,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: kamishibai-check [-C DIR]\n"
     "  -C DIR  the story folder, holding DATA/ (default: the working directory)\n"
+    "  --version  prints the version\n"
     "Prints each problem as FILE:LINE:COLUMN: error|warning: message; exits 1 when there is an error.\n";
 
 int UsageError(const std::string& why) {
@@ -28,6 +30,10 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("kamishibai-check %s\n", ks::kVersion);
       return 0;
     }
     if (arg != "-C") return UsageError("unknown argument " + arg);

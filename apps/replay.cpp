@@ -14,6 +14,7 @@
 
 #include "engine/engine_state.h"
 #include "engine/main_loop.h"
+#include "ks_version.h"
 #include "platform/headless/headless_platform.h"
 #include "present/png.h"
 
@@ -26,7 +27,8 @@ constexpr const char* kUsage =
     "                  X (Escape before the frame); TOKEN*N repeats a token\n"
     "  --shot N=FILE   the visible picture after N processed frames, as PNG (N=0: before the\n"
     "                  first frame, still black); a shot past the end of the run fails\n"
-    "  --state FILE    the engine's state after the run, as JSON\n";
+    "  --state FILE    the engine's state after the run, as JSON\n"
+    "  --version       prints the version\n";
 
 struct Options {
   std::string folder = ".";
@@ -46,6 +48,10 @@ int ParseOptions(int argc, char** argv, Options* options) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
       std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
+    if (arg == "--version") {
+      std::printf("kamishibai-replay %s\n", ks::kVersion);
       std::exit(0);
     }
     if (i + 1 >= argc) return UsageError(arg == "-C" || arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unknown argument " + arg);

@@ -1,0 +1,17 @@
+// Where the files that come with the programs are, found from the running
+// program's own path, so that an installed copy and one in a build folder
+// both find theirs wherever they were put (cmake --install --prefix, the
+// Debian package, a build folder anywhere).
+#pragma once
+
+#include <string>
+
+namespace ks {
+
+// The demo story's folder (the one holding DATA/Script.txt) for the program
+// running now: the installed one, share/kamishibai/demo beside the program's
+// bin/ folder, or else the build folder's demo/ beside bin/. Returns "" when
+// neither holds a script (or the program's path cannot be read).
+std::string FindDemoStory();
+
+}  // namespace ks
