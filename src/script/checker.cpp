@@ -24,6 +24,7 @@
 #include <array>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <memory>
 #include <set>
 #include <string_view>
@@ -37,11 +38,15 @@
 #include "script/label_index.h"
 #include "script/script_file.h"
 #include "sound/sound.h"
+#include "sound/sound_check.h"
 
 namespace ks {
 namespace {
 
 constexpr size_t kQuotedBytes = 60;  // a name in a message is cut here
+// Findings listed at most: a script that is no story at all (a binary file,
+// a megabyte of "@B") would otherwise give one per byte or two.
+constexpr size_t kMaxFindings = 10000;
 // The page is drawn in the rectangle (40, 35) to (600, 430): 35 full-width
 // characters a line.
 constexpr int kTextBoxWidth = 600 - 40;
@@ -215,13 +220,18 @@ class Checker {
   enum class Media { kPicture, kSound };
 
   void Add(Severity severity, uint32_t offset, std::string message) {
-    findings_.push_back({severity, offset, 0, 0, std::move(message)});
+    if (findings_.size() < kMaxFindings) {
+      findings_.push_back({severity, offset, 0, 0, std::move(message)});
+    } else {
+      ++unlisted_;
+    }
   }
   uint32_t LineOf(uint32_t offset) const {
     return uint32_t(std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset) - lineStarts_.begin());
   }
   size_t CharacterBytes(uint32_t at) const;
-  std::string Quoted(const std::string& name) const;
+  // `utf8`: a name on disk rather than in the script.
+  std::string Quoted(const std::string& name, bool utf8 = false) const;
   bool IsBareLf(uint32_t at) const { return orig_[at] == '\n' && (at == 0 || orig_[at - 1] != '\r'); }
 
   Field Read(char* dest, size_t destSize);
@@ -257,6 +267,7 @@ class Checker {
   bool loneCrSwallowed_ = false;  // a field runs on past a CR alone
   std::vector<uint32_t> lineStarts_;
   std::vector<Finding> findings_;
+  size_t unlisted_ = 0;  // found past kMaxFindings
 
   // The walk.
   uint64_t page_ = 0;
@@ -273,7 +284,8 @@ class Checker {
   std::vector<std::pair<int32_t, uint32_t>> asTextDefinitions_;  // what the label scan makes of those before "S"
   std::vector<Definition> definitions_;
   std::vector<Use> uses_;
-  std::set<std::string> looked_;  // names looked up, by medium
+  std::map<std::string, StoryFile> looked_;  // by name
+  std::set<std::string> checked_;  // files looked into, by medium and path
   bool pageSoundLooked_ = false;
 
   // The run.
@@ -312,20 +324,21 @@ size_t Checker::CharacterBytes(uint32_t at) const {
 
 // A name for a message, in quotes: at most its first 60 bytes (whole
 // characters), converted to UTF-8, other bytes shown as \xNN.
-std::string Checker::Quoted(const std::string& name) const {
+std::string Checker::Quoted(const std::string& name, bool utf8) const {
+  utf8 = utf8 || utf8_;
   const auto* s = reinterpret_cast<const uint8_t*>(name.data());
   size_t cut = 0;
   while (cut < name.size()) {
     uint32_t code = 0;
-    size_t bytes = utf8_ ? std::max<size_t>(1, Utf8Length(s, name.size(), cut, &code))
-                         : (IsSjisLeadByte(s[cut]) && cut + 1 < name.size() ? 2 : 1);
+    size_t bytes = utf8 ? std::max<size_t>(1, Utf8Length(s, name.size(), cut, &code))
+                        : (IsSjisLeadByte(s[cut]) && cut + 1 < name.size() ? 2 : 1);
     if (cut + bytes > kQuotedBytes) break;
     cut += bytes;
   }
   const std::string part = name.substr(0, cut);
   std::string shown;
-  if (utf8_ ? IsUtf8(part) : Cp932ToUtf8(part, &shown)) {
-    if (utf8_) shown = part;
+  if (utf8 ? IsUtf8(part) : Cp932ToUtf8(part, &shown)) {
+    if (utf8) shown = part;
   } else {
     static const char kHex[] = "0123456789ABCDEF";
     shown.clear();
@@ -366,6 +379,10 @@ std::vector<Finding> Checker::Run() {
         "commands at the start of the next line of text");
   }
   Labels();
+  if (unlisted_ > 0) {
+    findings_.push_back({Severity::kWarning, size_, 0, 0,
+                         std::to_string(unlisted_) + " more problems are not listed; mend these and check again"});
+  }
   Place();
   state_.script.scriptPos = size_;
   return std::move(findings_);
@@ -614,20 +631,23 @@ void Checker::FileName(uint32_t at, char letter) {
   LookUp(at, name, letter == 'G' ? Media::kPicture : Media::kSound);
 }
 
-// Once per name and medium: is the file there, and will it load?
+// Is the file there, and will it load? Said once per name, and once per
+// file and medium.
 void Checker::LookUp(uint32_t at, const std::string& name, Media media) {
-  if (!looked_.insert(char(media) + name).second) return;
-  const StoryFile file = FindStoryFile(state_.storyRoot, name.c_str());
+  const auto [known, first] = looked_.try_emplace(name);
+  if (first) known->second = FindStoryFile(state_.storyRoot, name.c_str());
+  const StoryFile& file = known->second;
+  if (file.found && checked_.insert(char(media) + file.path).second) CheckMedia(at, file, Quoted(name), media);
+  if (!first) return;
   if (!file.found) {
     Add(Severity::kError, at, "the file " + Quoted(name) + " is not in the story folder; put it there, or correct the name");
     return;
   }
   if (!file.exact) {
     Add(Severity::kWarning, at,
-        "the file " + Quoted(name) + " is found only as " + Quoted(file.relative) +
+        "the file " + Quoted(name) + " is found only as " + Quoted(file.relative, /*utf8=*/true) +
             " (its case or its characters differ); the player uses that file, but write the name as the file has it");
   }
-  CheckMedia(at, file, Quoted(name), media);
 }
 
 // The file is read as the player reads it: a picture decoded with its
@@ -644,6 +664,8 @@ void Checker::CheckMedia(uint32_t at, const StoryFile& file, const std::string& 
     if (!ReadWholeFile(file.path, kMaxBitmapFileBytes, &bytes, &why) || !DecodeBmp(bytes.data(), bytes.size(), &image, &why)) {
       Add(Severity::kError, at, "the picture " + shown + " cannot be shown: " + why + "; save it as a Windows bitmap (BMP)");
     }
+  } else if (!CheckSoundFile(file.path, &why)) {
+    Add(Severity::kError, at, "the sound " + shown + " will not play: " + why + "; save it again as a WAV or Ogg file");
   }
 }
 
@@ -653,7 +675,9 @@ void Checker::PageSound(uint32_t at) {
   pageSoundLooked_ = true;
   const StoryFile file = FindStoryFile(state_.storyRoot, kPageSoundFile);
   if (file.found) {
-    CheckMedia(at, file, std::string("\"") + kPageSoundFile + "\"", Media::kSound);
+    if (checked_.insert(char(Media::kSound) + file.path).second) {
+      CheckMedia(at, file, std::string("\"") + kPageSoundFile + "\"", Media::kSound);
+    }
     return;
   }
   const std::string similar = SimilarPageSound(state_.storyRoot);
@@ -661,7 +685,7 @@ void Checker::PageSound(uint32_t at) {
       std::string("\"@P\" plays ") + kPageSoundFile + ", but the story folder has none (looked for " +
           Printable(file.path) + ")" +
           (similar.empty() ? "; put one there, or remove \"@P\""
-                           : "; there is " + Quoted(similar) + ": move or rename it to " + Printable(file.path)));
+                           : "; there is " + Quoted(similar, /*utf8=*/true) + ": move or rename it to " + Printable(file.path)));
 }
 
 void Checker::ChoiceList(uint32_t at) {
