@@ -121,11 +121,11 @@ bool IsJapanese(uint32_t c) { return (c >= 0x3000 && c <= 0x9FFF) || (c >= 0xFF0
 // and it is not plausible Shift-JIS: it does not convert from CP932, or its
 // UTF-8 reading holds Japanese (Shift-JIS text hardly ever forms valid UTF-8,
 // let alone Japanese UTF-8). `first` is its first byte beyond ASCII.
-bool IsUtf8Script(const std::vector<uint8_t>& bytes, uint32_t* first) {
+bool IsUtf8Script(const uint8_t* bytes, size_t size, uint32_t* first) {
   bool beyondAscii = false, japanese = false;
-  for (size_t p = 0; p < bytes.size();) {
+  for (size_t p = 0; p < size;) {
     uint32_t code = 0;
-    const size_t n = Utf8Length(bytes.data(), bytes.size(), p, &code);
+    const size_t n = Utf8Length(bytes, size, p, &code);
     if (n == 0) return false;
     if (n > 1 && !beyondAscii) {
       beyondAscii = true;
@@ -135,7 +135,7 @@ bool IsUtf8Script(const std::vector<uint8_t>& bytes, uint32_t* first) {
     p += n;
   }
   std::string unused;
-  return beyondAscii && (japanese || !Cp932ToUtf8(std::string(bytes.begin(), bytes.end()), &unused));
+  return beyondAscii && (japanese || !Cp932ToUtf8(std::string(bytes, bytes + size), &unused));
 }
 
 // Control bytes as \xNN, so that a name cannot move the terminal's cursor.
@@ -309,7 +309,7 @@ Checker::Checker(EngineState& state, const std::vector<uint8_t>& original)
       if (firstLoneCr_ == UINT32_MAX) firstLoneCr_ = i;
     }
   }
-  utf8_ = IsUtf8Script(std::vector<uint8_t>(orig_, orig_ + size_), &firstNonAscii_);
+  utf8_ = IsUtf8Script(orig_, size_, &firstNonAscii_);
 }
 
 // As an editor counts a column: a Shift-JIS character (or a UTF-8 one, in a
