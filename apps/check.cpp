@@ -2,9 +2,8 @@
 // what will go wrong when it is played, one line per problem in the form
 // compilers use, or a JSON array, so that an editor can jump to each.
 #include <cstdio>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "script/checker.h"
 
@@ -83,7 +82,8 @@ int main(int argc, char** argv) {
   } else if (errors + warnings == 0) {
     std::printf("%s: no problems found\n", check.scriptPath.c_str());
   } else {
-    std::printf("%s: %s, %s\n", check.scriptPath.c_str(), Count(errors, "error").c_str(), Count(warnings, "warning").c_str());
+    std::printf("%s: %s, %s\n", check.scriptPath.c_str(), Count(errors, "error").c_str(),
+                Count(warnings, "warning").c_str());
   }
   return errors > 0 ? 1 : 0;
 }

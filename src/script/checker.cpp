@@ -53,7 +53,9 @@ constexpr int kTextBoxWidth = 600 - 40;
 constexpr int kFullWidth = 16;
 constexpr int kHalfWidth = 8;
 
-bool IsCommandLetter(uint8_t b) { return std::string_view("ACDEFGHJKMNPRSTUWYZ").find(char(b)) != std::string_view::npos; }
+bool IsCommandLetter(uint8_t b) {
+  return std::string_view("ACDEFGHJKMNPRSTUWYZ").find(char(b)) != std::string_view::npos;
+}
 bool ChangesCourse(uint8_t letter) { return std::string_view("CJSKZEF").find(char(letter)) != std::string_view::npos; }
 constexpr bool IsTrailByte(uint8_t b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
@@ -271,12 +273,12 @@ class Checker {
 
   // The walk.
   uint64_t page_ = 0;
-  int lineWidth_ = 0;           // of the page's current line, in pixels
-  bool lineReported_ = false;   // too wide, said once a line
-  bool lineJoined_ = false;     // two lines of the file run together in it: the bare LF's finding says why
-  bool ampersand_ = false;      // an "&" waits for the character it underlines
-  uint32_t characterEnd_ = 0;   // the double-byte character measured runs up to here
-  size_t line_ = SIZE_MAX;      // of the file, as index into lineStarts_
+  int lineWidth_ = 0;          // of the page's current line, in pixels
+  bool lineReported_ = false;  // too wide, said once a line
+  bool lineJoined_ = false;    // two lines of the file run together in it: the bare LF's finding says why
+  bool ampersand_ = false;     // an "&" waits for the character it underlines
+  uint32_t characterEnd_ = 0;  // the double-byte character measured runs up to here
+  size_t line_ = SIZE_MAX;     // of the file, as index into lineStarts_
   bool lineHasText_ = false, lineHasCommand_ = false;
   uint32_t pendingCr_ = UINT32_MAX;  // a command line's CR in the page, until a stop shows it or "@R" clears it
   std::vector<uint32_t> shownCrs_;
@@ -285,7 +287,7 @@ class Checker {
   std::vector<Definition> definitions_;
   std::vector<Use> uses_;
   std::map<std::string, StoryFile> looked_;  // by name
-  std::set<std::string> checked_;  // files looked into, by medium and path
+  std::set<std::string> checked_;            // files looked into, by medium and path
   bool pageSoundLooked_ = false;
 
   // The run.
@@ -456,9 +458,7 @@ void Checker::Walk() {
       case 'A':
       case 'G':
       case 'M':
-      case 'W':
-        FileName(at, char(letter));
-        break;
+      case 'W': FileName(at, char(letter)); break;
       case 'C':
         ChoiceList(at);
         Stop(/*showsPage=*/false);
@@ -484,12 +484,8 @@ void Checker::Walk() {
         break;
       case 'E':
       case 'F':
-      case 'K':
-        Stop(/*showsPage=*/true);
-        break;
-      case 'P':
-        PageSound(at);
-        break;
+      case 'K': Stop(/*showsPage=*/true); break;
+      case 'P': PageSound(at); break;
       default:  // the rest take no field and do not touch the page
         break;
     }
@@ -567,9 +563,9 @@ void Checker::Stop(bool showsPage) {
 void Checker::InsideCharacter(uint32_t at, uint8_t letter) {
   const std::string l(1, char(letter));
   Add(ChangesCourse(letter) ? Severity::kError : Severity::kWarning, at - 1,
-      CharacterName(buf_[at - 1]) + " before \"" + l + "\" makes the command \"@" + l + "\" (its second byte is \"@\"), which " +
-          WhatItDoes(letter) + "; put a half-width space between them, or write the letter full-width (\"" +
-          FullWidth(letter) + "\")");
+      CharacterName(buf_[at - 1]) + " before \"" + l + "\" makes the command \"@" + l +
+          "\" (its second byte is \"@\"), which " + WhatItDoes(letter) +
+          "; put a half-width space between them, or write the letter full-width (\"" + FullWidth(letter) + "\")");
   asText_.push_back(at);
   if (letter == 'S') {  // the label scan takes it for a definition all the same
     uint32_t end = 0;
@@ -594,8 +590,9 @@ void Checker::NotACommand(uint32_t at) {
     what = std::string("\"@\" followed by the byte 0x") + kHex[buf_[next] >> 4] + kHex[buf_[next] & 15];
   }
   Add(Severity::kWarning, at,
-      what + " is not a command, so the \"@\" shows as text; correct the command letter, or write a full-width "
-             "\"＠\" to show an at sign");
+      what +
+          " is not a command, so the \"@\" shows as text; correct the command letter, or write a full-width "
+          "\"＠\" to show an at sign");
 }
 
 void Checker::FileName(uint32_t at, char letter) {
@@ -640,7 +637,8 @@ void Checker::LookUp(uint32_t at, const std::string& name, Media media) {
   if (file.found && checked_.insert(char(media) + file.path).second) CheckMedia(at, file, Quoted(name), media);
   if (!first) return;
   if (!file.found) {
-    Add(Severity::kError, at, "the file " + Quoted(name) + " is not in the story folder; put it there, or correct the name");
+    Add(Severity::kError, at,
+        "the file " + Quoted(name) + " is not in the story folder; put it there, or correct the name");
     return;
   }
   if (!file.exact) {
@@ -654,15 +652,18 @@ void Checker::LookUp(uint32_t at, const std::string& name, Media media) {
 // decoder, a sound's header checked as the player checks it before playing.
 void Checker::CheckMedia(uint32_t at, const StoryFile& file, const std::string& shown, Media media) {
   if (!IsRegularFile(file.path)) {
-    Add(Severity::kError, at, "the file " + shown + " is not a regular file (a folder or a device), so it never loads; name a file");
+    Add(Severity::kError, at,
+        "the file " + shown + " is not a regular file (a folder or a device), so it never loads; name a file");
     return;
   }
   std::string why;
   if (media == Media::kPicture) {
     std::vector<uint8_t> bytes;
     Image image;
-    if (!ReadWholeFile(file.path, kMaxBitmapFileBytes, &bytes, &why) || !DecodeBmp(bytes.data(), bytes.size(), &image, &why)) {
-      Add(Severity::kError, at, "the picture " + shown + " cannot be shown: " + why + "; save it as a Windows bitmap (BMP)");
+    if (!ReadWholeFile(file.path, kMaxBitmapFileBytes, &bytes, &why) ||
+        !DecodeBmp(bytes.data(), bytes.size(), &image, &why)) {
+      Add(Severity::kError, at,
+          "the picture " + shown + " cannot be shown: " + why + "; save it as a Windows bitmap (BMP)");
     }
   } else if (!CheckSoundFile(file.path, &why)) {
     Add(Severity::kError, at, "the sound " + shown + " will not play: " + why + "; save it again as a WAV or Ogg file");
@@ -684,8 +685,9 @@ void Checker::PageSound(uint32_t at) {
   Add(Severity::kWarning, at,
       std::string("\"@P\" plays ") + kPageSoundFile + ", but the story folder has none (looked for " +
           Printable(file.path) + ")" +
-          (similar.empty() ? "; put one there, or remove \"@P\""
-                           : "; there is " + Quoted(similar, /*utf8=*/true) + ": move or rename it to " + Printable(file.path)));
+          (similar.empty()
+               ? "; put one there, or remove \"@P\""
+               : "; there is " + Quoted(similar, /*utf8=*/true) + ": move or rename it to " + Printable(file.path)));
 }
 
 void Checker::ChoiceList(uint32_t at) {
@@ -697,11 +699,13 @@ void Checker::ChoiceList(uint32_t at) {
     const Field textField = Read(text, sizeof text);
     if (count == kMaxChoices + 1) {
       Add(Severity::kError, textField.start,
-          "a choice list holds at most 5 choices; this one and any after it are not shown; remove them or split the list");
+          "a choice list holds at most 5 choices; this one and any after it are not shown; remove them or split the "
+          "list");
     }
     if (textField.length >= kChoiceTextBytes) {
       Add(Severity::kError, textField.start,
-          "this choice text is " + std::to_string(textField.length) + " bytes long; only its first 99 bytes are shown; shorten it");
+          "this choice text is " + std::to_string(textField.length) +
+              " bytes long; only its first 99 bytes are shown; shorten it");
     }
     char number[kNumberFieldBytes];
     const Field numberField = Read(number, sizeof number);
@@ -783,17 +787,12 @@ void Checker::Reach() {
           }
           turns = true;
           break;
-        case 'T':
-          title = true;
-          break;
+        case 'T': title = true; break;
         case 'E':
           turns = title;  // Enter on the notice starts the story again
           break;
-        case 'Z':
-          ends_ = true;
-          break;
-        default:
-          break;
+        case 'Z': ends_ = true; break;
+        default: break;
       }
       if (turns) {
         furthest_ = std::max(furthest_, pos);
@@ -818,7 +817,7 @@ void Checker::Labels() {
   }
   const auto& table = state_.script.labelTable;
   std::array<const Definition*, kLabelCount> kept{};  // the definition counting so far, by number
-  std::array<bool, kLabelCount> skipped{};  // a definition the index skips: its finding covers the label's uses
+  std::array<bool, kLabelCount> skipped{};    // a definition the index skips: its finding covers the label's uses
   std::array<bool, kLabelCount> explained{};  // the index's entry is a definition met, or a character reported
   for (const Definition& d : definitions_) {
     const auto n = size_t(d.number);
@@ -845,10 +844,11 @@ void Checker::Labels() {
     const uint32_t target = LabelPosition(state_, d.number);
     Add(Severity::kError, d.at,
         "the label index skips this definition of label " + std::to_string(n) + ", so jumps to it go to " +
-            (target == 0 ? std::string("the start of the script") : "line " + std::to_string(LineOf(target))) +
-            ": " + why);
+            (target == 0 ? std::string("the start of the script") : "line " + std::to_string(LineOf(target))) + ": " +
+            why);
   }
-  for (const auto& [n, end] : asTextDefinitions_) explained[size_t(n)] = explained[size_t(n)] || table[size_t(n)] == end;
+  for (const auto& [n, end] : asTextDefinitions_)
+    explained[size_t(n)] = explained[size_t(n)] || table[size_t(n)] == end;
   // The label scan does not know fields: an "@S" inside a file name or a
   // choice text (a full-width space before "S" is one) defines a label too.
   for (size_t n = 0; n < kLabelCount; ++n) {
@@ -856,8 +856,8 @@ void Checker::Labels() {
     uint32_t at = table[n] - 1;  // its comma; the "@S" is before its number
     while (at > 0 && !(buf_[at - 1] == '@' && buf_[at] == 'S')) --at;
     const uint32_t atSign = at > 0 ? at - 1 : 0;
-    const std::string where = "defines label " + std::to_string(n) + " for the label index, so jumps to it go to line " +
-                              std::to_string(LineOf(table[n]));
+    const std::string where = "defines label " + std::to_string(n) +
+                              " for the label index, so jumps to it go to line " + std::to_string(LineOf(table[n]));
     if (!utf8_ && atSign > 0 && IsSjisLeadByte(buf_[atSign - 1])) {
       Add(Severity::kError, atSign - 1,
           CharacterName(buf_[atSign - 1]) + " before \"S\" inside this field makes \"@S\", which " + where +
@@ -869,9 +869,9 @@ void Checker::Labels() {
   for (const Use& u : uses_) {
     if (table[size_t(u.number)] != 0 || skipped[size_t(u.number)]) continue;
     Add(Severity::kWarning, u.at,
-        "label " + std::to_string(u.number) + " is never defined, so " +
-            (u.choice ? "choosing it" : "the jump") + " goes to the start of the script; define it with \"@S" +
-            std::to_string(u.number) + ",\" where the story should go on");
+        "label " + std::to_string(u.number) + " is never defined, so " + (u.choice ? "choosing it" : "the jump") +
+            " goes to the start of the script; define it with \"@S" + std::to_string(u.number) +
+            ",\" where the story should go on");
   }
 }
 
