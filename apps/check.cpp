@@ -1,7 +1,8 @@
 // kamishibai-check: reads a story's script as the player does and prints
 // what will go wrong when it is played, one line per problem in the form
-// compilers use, so that an editor can jump to each.
+// compilers use, or a JSON array, so that an editor can jump to each.
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "ks_version.h"
@@ -10,10 +11,13 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kamishibai-check [-C DIR]\n"
-    "  -C DIR  the story folder, holding DATA/ (default: the working directory)\n"
-    "  --version  prints the version\n"
-    "Prints each problem as FILE:LINE:COLUMN: error|warning: message; exits 1 when there is an error.\n";
+    "usage: kamishibai-check [-C DIR] [--json] [STORY]\n"
+    "  STORY   the story folder (holding DATA/), its DATA/ folder or its DATA/Script.txt (default: .)\n"
+    "  -C DIR  look for STORY inside DIR\n"
+    "  --json  print the findings as a JSON array of {file, line, column, severity, message}\n"
+    "  --help  print this and exit; --version: print the version\n"
+    "Prints each problem as FILE:LINE:COLUMN: error|warning: message (columns count characters);\n"
+    "exits 1 when there is an error or the script cannot be read, 2 for bad arguments.\n";
 
 int UsageError(const std::string& why) {
   std::fprintf(stderr, "kamishibai-check: %s\n%s", why.c_str(), kUsage);
@@ -25,7 +29,10 @@ std::string Count(int n, const char* what) { return std::to_string(n) + " " + wh
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder = ".";
+  std::string folder;
+  std::string story = ".";
+  bool storyGiven = false;
+  bool json = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
@@ -36,28 +43,52 @@ int main(int argc, char** argv) {
       std::printf("kamishibai-check %s\n", ks::kVersion);
       return 0;
     }
-    if (arg != "-C") return UsageError("unknown argument " + arg);
-    if (i + 1 >= argc) return UsageError("-C needs a value");
-    folder = argv[++i];
+    if (arg == "--json") {
+      json = true;
+    } else if (arg == "-C") {
+      if (i + 1 >= argc) return UsageError("-C needs a value");
+      folder = argv[++i];
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return UsageError("unknown option " + arg);
+    } else if (storyGiven) {
+      return UsageError("one STORY only, not also " + arg);
+    } else {
+      story = arg;
+      storyGiven = true;
+    }
   }
+  if (!folder.empty() && !story.starts_with("/")) story = story == "." ? folder : folder + "/" + story;
 
   ks::StoryCheck check;
   std::string error;
-  if (!ks::CheckStory(folder, &check, &error)) {
+  if (!ks::CheckStory(ks::StoryRootFor(story), &check, &error)) {
     std::fprintf(stderr, "kamishibai-check: %s\n", error.c_str());
     return 1;
   }
   int errors = 0, warnings = 0;
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const ks::Finding& f : check.findings) {
     const bool isError = f.severity == ks::Severity::kError;
     (isError ? errors : warnings)++;
-    std::printf("%s:%u:%u: %s: %s\n", check.scriptName.c_str(), f.line, f.column, isError ? "error" : "warning",
-                f.message.c_str());
+    if (json) {
+      list.push_back({{"file", check.scriptPath},
+                      {"line", f.line},
+                      {"column", f.column},
+                      {"severity", isError ? "error" : "warning"},
+                      {"message", f.message}});
+    } else {
+      std::printf("%s:%u:%u: %s: %s\n", check.scriptPath.c_str(), f.line, f.column, isError ? "error" : "warning",
+                  f.message.c_str());
+    }
   }
-  if (errors + warnings == 0) {
-    std::printf("%s: no problems found\n", check.scriptName.c_str());
+  if (json) {
+    // Names the story gives are bytes of any kind; what is not UTF-8 is replaced.
+    std::puts(list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+  } else if (errors + warnings == 0) {
+    std::printf("%s: no problems found\n", check.scriptPath.c_str());
   } else {
-    std::printf("%s: %s, %s\n", check.scriptName.c_str(), Count(errors, "error").c_str(), Count(warnings, "warning").c_str());
+    std::printf("%s: %s, %s\n", check.scriptPath.c_str(), Count(errors, "error").c_str(),
+                Count(warnings, "warning").c_str());
   }
   return errors > 0 ? 1 : 0;
 }

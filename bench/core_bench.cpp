@@ -1,5 +1,6 @@
 // The interpreter and the fade, on their own: a multi-megabyte story indexed
-// and read through page by page, and one fade step over a white screen.
+// and read through page by page, the checker over a hostile script, and one
+// fade step over a white screen.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 
 #include "engine/engine_state.h"
 #include "present/fade.h"
+#include "script/checker.h"
 #include "script/interpreter.h"
 #include "script/label_index.h"
 #include "script/script_file.h"
@@ -59,6 +61,21 @@ void BM_RunScriptThroughStory(benchmark::State& bench) {
   bench.counters["pages"] = benchmark::Counter(double(pages), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_RunScriptThroughStory)->Arg(4)->Unit(benchmark::kMillisecond);
+
+// The checker over a hostile megabyte: lines of "@@S1", each a definition
+// the label index skips, then one "@S1" that counts (once quadratic: 111 s).
+void BM_CheckHostileScript(benchmark::State& bench) {
+  std::string text;
+  while (text.size() < size_t(1) << 20) text += "@@S1\n";
+  text += "@S1\n";
+  const std::vector<uint8_t> original(text.begin(), text.end());
+  ks::EngineState s;
+  ks::SetScript(s, original);
+  ks::BuildLabelIndex(s);
+  for (auto _ : bench) benchmark::DoNotOptimize(ks::CheckScript(s, original));
+  bench.SetBytesProcessed(int64_t(bench.iterations()) * s.script.scriptSize);
+}
+BENCHMARK(BM_CheckHostileScript)->Unit(benchmark::kMillisecond);
 
 void BM_FadeStepWhite(benchmark::State& bench) {
   ks::EngineState s;

@@ -5,7 +5,6 @@
 namespace ks {
 namespace {
 
-using test::LoadedEngine;
 using test::TempStory;
 
 constexpr Severity E = Severity::kError;
@@ -16,109 +15,158 @@ struct Expected {
   uint32_t line, column;
   std::string part;  // of the message
 };
-
-class Check : public ::testing::Test {
- protected:
-  void Expect(const std::string& script, const std::vector<Expected>& want) {
-    auto state = LoadedEngine(story_, script);
-    const std::vector<Finding> got = CheckScript(*state, std::vector<uint8_t>(script.begin(), script.end()));
-    std::string all;
-    for (const Finding& f : got) all += std::to_string(f.line) + ":" + std::to_string(f.column) + " " + f.message + "\n";
-    ASSERT_EQ(got.size(), want.size()) << all;
-    for (size_t i = 0; i < want.size(); ++i) {
-      EXPECT_EQ(got[i].severity, want[i].severity) << got[i].message;
-      EXPECT_EQ(got[i].line, want[i].line) << got[i].message;
-      EXPECT_EQ(got[i].column, want[i].column) << got[i].message;
-      EXPECT_NE(got[i].message.find(want[i].part), std::string::npos) << got[i].message;
-    }
-  }
-  TempStory story_;
+struct Case {
+  const char* what;
+  std::string script;
+  std::vector<Expected> want;
 };
 
-TEST_F(Check, EveryCommandUsedRightGivesNoFindings) {
-  for (const char* file : {"bg.bmp", "song.ogg", "rain.wav", "bell.wav"}) story_.Write(file, "x");
-  Expect("@Gbg.bmp,@Msong.ogg,@Arain.wav,@Wbell.wav,@P@T@H@U\n"
-         "Hello@Nworld@E@F\x81\x40x\x81\x40\x82\xa0\n"
-         "x@S1,y@S2,@R@D@Y\n"
-         "Which?@Cleft,1,right,2,@@J1,\n"
-         "@Cone,1\ntwo,2\n@@K@Z",
-         {});
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  while (n-- > 0) out += s;
+  return out;
 }
 
-TEST_F(Check, LabelNumbersOutsideTheTableAndUndefinedLabels) {
-  Expect("@S100,@J-1,@Ca,150,@\n@J7,@Cb,8,@",
-         {{E, 1, 1, "label number 100 is outside 0 to 99; this defines no label"},
-          {E, 1, 7, "label number -1"},
-          {E, 1, 16, "label number 150 is outside 0 to 99; choosing it goes to the start"},
-          {W, 2, 1, "label 7 is never defined; the jump goes to the start"},
-          {W, 2, 9, "label 8 is never defined; choosing it"}});
+const std::string kA = "\x82\xa0";  // "あ", full width
+
+std::vector<Finding> Findings(const TempStory& story, const std::string& script) {
+  auto state = test::LoadedEngine(story, script);
+  return CheckScript(*state, std::vector<uint8_t>(script.begin(), script.end()));
 }
 
-TEST_F(Check, DefinitionsTheLabelIndexSkipsOrOverwrites) {
-  // The third of three consecutive lines is indexed again.
-  Expect("@S1\n@S2\n@S3\n@J2,x@@S4,@J4",
-         {{E, 2, 1, "skips this definition of label 2 (it is on the line right after another definition); "
-                    "jumps to it go to the start of the script"},
-          {W, 4, 1, "label 2 has no definition the label index keeps"},
-          {W, 4, 6, "\"@@\" is not a command"},
-          {E, 4, 7, "(it follows another \"@\")"},
-          {W, 4, 11, "label 4 has no definition"}});
-  Expect("@S5\nx@S5,@S5,y",
-         {{W, 2, 2, "label 5 is also defined on line 1; jumps go to this later definition"},
-          {E, 2, 6, "skips this definition of label 5 (it starts right after another definition's comma); "
-                    "jumps to it go to line 2"}});
-}
-
-TEST_F(Check, LabelDefinedByAnAtSInsideAField) {
-  // "あ　Sakura": the full-width space (81 40) and "S" make "@S" for the label
-  // scan, inside the choice text; label 0 then stands in the choice list.
-  Expect("@S0,\r\nstart@E\r\n@C\x82\xa0\x81\x40Sakura,0\r\n@\r\n",
-         {{E, 3, 6, "inside a field defines label 0; jumps to it go to line 3"}});
-}
-
-TEST_F(Check, PageLongerThan999BytesOncePerPage) {
-  // "@N" counts; "@E" ends the page without clearing it, "@R" clears it.
-  Expect(std::string(998, 'a') + "@Nb@Ec@R" + std::string(1000, 'd'),
-         {{E, 1, 1001, "the page passes 999 bytes here"}, {E, 1, 2006, "the page passes 999 bytes here"}});
-}
-
-TEST_F(Check, ChoiceListLimits) {
-  Expect("@S0,@Ca,0,b,0,c,0,d,0,e,0,f,0,@\n@C" + std::string(100, 'x') + ",0,@\n@Cyes,0,no,0",
-         {{E, 1, 27, "at most 5 choices"},
-          {E, 2, 3, "this choice text is 100 bytes long; only its first 99"},
-          {E, 3, 1, "no closing \"@\""}});
-}
-
-TEST_F(Check, FileNames) {
-  story_.Write("Pics/Sky.bmp", "x");
-  story_.Write("\xe9\x9f\xb3.wav", "x");  // the Shift-JIS name 89 B9 ".wav", unpacked as UTF-8
-  story_.Write("abcdefghijklmnop.bmp", "x");
-  Expect("@Gpics/sky.bmp,@W\x89\xb9.wav,@Mmissing.ogg,@Aloop.wav\r\n@Gabcdefghijklmnop.bmp,@M" +
-             std::string(32, 'm') + ",@W,",
-         {{W, 1, 1, "\"pics/sky.bmp\" is found only as \"Pics/Sky.bmp\""},
-          {W, 1, 16, "\"\xe9\x9f\xb3.wav\" is found only as \"\xe9\x9f\xb3.wav\""},
-          {E, 1, 25, "\"missing.ogg\" cannot be found"},
-          {E, 1, 39, "\"loop.wav\" ends in a carriage return"},
-          {E, 2, 1, "is 20 bytes long; a picture's name is saved with only its first 19"},
-          {E, 2, 24, "is 32 bytes long; the player reads only its first 31"},
-          {E, 2, 59, "\"@W\" has no file name"}});
-}
-
-TEST_F(Check, AtThatStartsNoCommand) {
-  // A full-width space (81 40) ends in "@": harmless before text, a command
-  // before a command letter.
-  Expect("x@By@\n\x81\x40x\x81\x40" "E@",
-         {{W, 1, 2, "\"@B\" is not a command; the \"@\" shows as text"},
-          {W, 1, 5, "\"@\" at the end of a line"},
-          {W, 2, 4, "the player runs \"@E\""},
-          {W, 2, 7, "\"@\" at the end of the script"}});
-}
-
-TEST_F(Check, LinesAndColumnsCountTheSameWithCrLfAndLf) {
-  for (const char* end : {"\n", "\r\n"}) {
-    Expect(std::string("text") + end + "ab@J5" + end + "@Bx" + end,
-           {{W, 2, 3, "label 5 is never defined"}, {W, 3, 1, "\"@B\""}});
+void Expect(const TempStory& story, const Case& c) {
+  SCOPED_TRACE(c.what);
+  const std::vector<Finding> got = Findings(story, c.script);
+  std::string all;
+  for (const Finding& f : got) all += std::to_string(f.line) + ":" + std::to_string(f.column) + " " + f.message + "\n";
+  ASSERT_EQ(got.size(), c.want.size()) << all;
+  for (size_t i = 0; i < c.want.size(); ++i) {
+    const Finding& f = got[i];
+    EXPECT_TRUE(f.severity == c.want[i].severity && f.line == c.want[i].line && f.column == c.want[i].column &&
+                f.message.find(c.want[i].part) != std::string::npos)
+        << "want " << c.want[i].line << ":" << c.want[i].column << " " << c.want[i].part << "\n" << all;
   }
+}
+
+// Each finding on the smallest script that shows it, in a story whose
+// pictures and sounds load but for a PNG named .bmp and a WAV of 0 channels.
+TEST(Check, EachFindingAtItsCause) {
+  TempStory story;
+  const std::vector<uint8_t> bmp = test::EncodeBmp(test::SolidImage(2, 2, 0x336699), 24);
+  for (const char* name : {"bg.bmp", "Pics/Sky.bmp", "abcdefghijklmnop.bmp"}) story.Write(name, bmp);
+  for (const char* name : {"song.wav", "rain.wav", "bell.wav", "Page.wav", "\xe9\x9f\xb3.wav"}) {
+    story.Write(name, test::WavBytes(10));
+  }
+  story.Write("png.bmp", std::string("\x89PNG\r\n\x1a\n") + std::string(40, '\0'));
+  std::string mute = test::WavBytes(10);
+  mute[22] = 0;  // the format's channel count
+  story.Write("mute.wav", mute);
+
+  const std::vector<Case> cases = {
+      {"every command used right",
+       "@Gbg.bmp,@Msong.wav,@Arain.wav,@Wbell.wav,@P@H@UHello@Nworld@E@F\x81\x40x\x81\x40" + kA + "@E@Cleft,1\r\n"
+       "right,2\r\n@\r\n@S1\r\none@E\r\n@S2\r\ntwo@R@D@Y@K@Z",
+       {}},
+      {"label numbers outside the table, labels never defined", "@Z@S100,@J-1,@Ca,150,@\r\n@J7,@Cb,8,@",
+       {{E, 1, 3, "label number 100 is outside 0 to 99, so this defines no label"}, {E, 1, 9, "label number -1"},
+        {E, 1, 18, "150 is outside 0 to 99, so choosing it goes to the start"},
+        {W, 2, 1, "label 7 is never defined, so the jump goes to the start"},
+        {W, 2, 9, "label 8 is never defined, so choosing it"}}},
+      // The third of three consecutive lines is indexed again; the uses of a
+      // skipped label are the definition's finding.
+      {"definitions the label index skips", "@Z@S1\r\n@S2\r\n@S3\r\n@J2,x@@S4,@J4",
+       {{E, 2, 1, "skips this definition of label 2, so jumps to it go to the start of the script: it is on the line "
+                  "right after another definition"},
+        {E, 4, 7, "it follows another \"@\""}}},
+      {"definitions overwritten", "@S5\r\nx@S5,@S5,y",
+       {{W, 2, 2, "label 5 is also defined on line 1; jumps go to this later definition"},
+        {E, 2, 6, "skips this definition of label 5, so jumps to it go to line 2: it starts right after another"}}},
+      // "あ　Sakura" in a choice: the full-width space (81 40) and "S" are
+      // "@S" to the label scan, which moves label 0 into the choice list.
+      {"a label defined inside a field", "@S0,start@E\r\n@C" + kA + "\x81\x40Sakura,0\r\n@\r\n",
+       {{E, 2, 4, "full-width space before \"S\" inside this field makes \"@S\", which defines label 0 for the label "
+                  "index, so jumps to it go to line 2"}}},
+      {"a page over 999 bytes, once a page; lines wider than the box",
+       std::string(998, 'a') + "@Nb@Ec@R" + std::string(1000, 'd'),
+       {{W, 1, 71, "wider than the text box"}, {E, 1, 1001, "the page passes 999 bytes here"},
+        {W, 1, 1077, "wider than the text box"}, {E, 1, 2006, "the page passes 999 bytes here"}}},
+      // 35 full-width characters fit; "&&" draws one "&" and "&a" an
+      // underlined "a"; 70 half-width katakana fit.
+      {"page lines as drawn",
+       Repeat(kA, 35) + "\r\n" + Repeat(kA, 36) + "\r\n" + Repeat(kA, 34) + "&&&ab\r\n" + std::string(70, '\xb1') +
+           "@N" + std::string(70, 'a') + "@E",
+       {{W, 2, 36, "wider than the text box"}, {W, 3, 39, "wider than the text box"}}},
+      {"lines joined by a bare LF: the LF's finding only", std::string(40, 'a') + "\n" + std::string(40, 'a'),
+       {{W, 1, 41, "bare line feed (LF)"}}},
+      {"choice list limits", "@Z@S0,@Ca,0,b,0,c,0,d,0,e,0,f,0,@\r\n@C" + std::string(100, 'x') + ",0,@\r\n@Cyes,0,no,0",
+       {{E, 1, 29, "at most 5 choices"}, {E, 2, 3, "this choice text is 100 bytes long; only its first 99"},
+        {E, 3, 1, "no closing \"@\""}}},
+      // Columns count the double-byte character "音" (89 B9) as one.
+      {"file names and files",
+       "@Gpics/sky.bmp,@W\x89\xb9.wav,@Mmissing.ogg,@Aloop.wav\r\n@Gabcdefghijklmnop.bmp,@M" + std::string(32, 'm') +
+           ",@W,@Gpng.bmp,@Mmute.wav,@Mmute.wav,@Amissing.ogg,",
+       {{W, 1, 1, "\"pics/sky.bmp\" is found only as \"Pics/Sky.bmp\""},
+        {W, 1, 16, "\"\xe9\x9f\xb3.wav\" is found only as \"\xe9\x9f\xb3.wav\""},
+        {E, 1, 24, "\"missing.ogg\" is not in the story folder"}, {E, 1, 38, "\"loop.wav\" ends in a carriage return"},
+        {E, 2, 1, "is 20 bytes long, but a picture's name is saved with only its first 19"},
+        {E, 2, 24, "is 32 bytes long, but the player reads only its first 31"}, {E, 2, 59, "\"@W\" has no file name"},
+        {E, 2, 62, "the picture \"png.bmp\" cannot be shown: not a Windows bitmap"},
+        {E, 2, 72, "the sound \"mute.wav\" will not play: a WAV with 0 channels"}}},
+      {"a long name is cut in the message", "@G" + std::string(10000, 'n') + ",",
+       {{E, 1, 1, "\"" + std::string(60, 'n') + "…\" is 10000 bytes long"}}},
+      {"an \"@\" that starts no command", "x@By@\r\n\x81\x40x@",
+       {{W, 1, 2, "\"@B\" is not a command"}, {W, 1, 5, "\"@\" at the end of a line"},
+        {W, 2, 3, "at the end of the script"}}},
+      // "CLOSED" after a full-width space is "@C": a choice list would take
+      // in the lines after it, with labels never defined and no closing "@".
+      {"a double-byte character that makes a command, one finding", "Door\x81\x40" "CLOSED\r\nyes\r\nno\r\nmaybe\r\n@E",
+       {{E, 1, 5, "the full-width space before \"C\" makes the command \"@C\""}}},
+      {"each command that changes the course, and one that does not",
+       "a\x81\x40Jb\x81\x40Sc\x81\x40Kd\x81\x40Ze\x81\x40" "Ff\x83\x40" "Eg\x81\x40Good",
+       {{E, 1, 2, "before \"J\" makes the command \"@J\""}, {E, 1, 5, "before \"S\""}, {E, 1, 8, "before \"K\""},
+        {E, 1, 11, "before \"Z\""}, {E, 1, 14, "before \"F\""}, {E, 1, 17, "the character \"ァ\" before \"E\""},
+        {W, 1, 20, "before \"G\" makes the command \"@G\""}}},
+      // Read as Shift-JIS, "あ@E" would end in the character 82 40.
+      {"a script saved as UTF-8", "@R\xe3\x81\x82@E\xe3\x81\x84@B",
+       {{E, 1, 3, "iconv -f UTF-8 -t CP932"}, {W, 1, 7, "\"@B\" is not a command"}}},
+      {"a CR alone: a field runs on, one finding", "@Gbg.bmp\rtext@E\r@Gx,", {{E, 1, 9, "carriage return alone"}}},
+      {"a CR alone: the label field takes in the rest", "@S1\rtext@E\r@J1", {{E, 1, 4, "carriage return alone"}}},
+      {"a CR alone in text", "a\rb", {{W, 1, 2, "carriage return alone"}}},
+      {"lines with LF, as with CR LF", "text\nab@Gnone.bmp,\n@Bx\n",
+       {{W, 1, 5, "bare line feed"}, {E, 2, 3, "not in the story folder"}, {W, 3, 1, "\"@B\""}}},
+      // Blank lines written on purpose, or a page cleared before it shows,
+      // are left alone.
+      {"a line of commands whose CR shows",
+       "@Gbg.bmp,\r\ntext@E\r\n@E\r\nmore@E\r\n@Wbell.wav,\r\n@Rx@E\r\n@Gbg.bmp,\r\n\r\ntitle@E",
+       {{W, 1, 10, "holds only commands"}, {W, 3, 3, "holds only commands"}}},
+      {"a story that never ends", "@S1,text@E@J1", {{W, 1, 11, "the story never ends"}}},
+      {"back to the title is no end", "a@T@E", {{W, 1, 4, "the story never ends"}}},
+  };
+  for (const Case& c : cases) Expect(story, c);
+}
+
+TEST(Check, PageSoundLookedForInTheStoryFolder) {
+  TempStory story;
+  story.Write("DATA/page.wav", test::WavBytes(10));
+  Expect(story, {"no Page.wav", "@Ptext@E",
+                 {{W, 1, 1, "(looked for " + story.root() + "/Page.wav); there is \"DATA/page.wav\""}}});
+}
+
+// N lines of "@@S1" then "@S1": every line's definition is skipped, the last
+// one counts. (Once quadratic in N.)
+TEST(Check, HostileScriptOfSkippedDefinitions) {
+  constexpr uint32_t kLines = 5000;
+  TempStory story;
+  const std::string script = Repeat("@@S1\r\n", kLines) + "@S1\r\n";
+  const std::vector<Finding> got = Findings(story, script);
+  uint32_t skipped = 0;
+  for (const Finding& f : got) {
+    if (f.message.find("follows another \"@\"") == std::string::npos) continue;
+    EXPECT_EQ(f.line, ++skipped);
+    EXPECT_EQ(f.column, 2u);
+  }
+  EXPECT_EQ(skipped, kLines);
+  EXPECT_EQ(got.size(), kLines + 2) << "the page over 999 bytes, its line wider than the box";
 }
 
 TEST(CheckStory, ReadsTheScriptWhereThePlayerFindsIt) {
@@ -128,9 +176,13 @@ TEST(CheckStory, ReadsTheScriptWhereThePlayerFindsIt) {
   EXPECT_FALSE(CheckStory(story.root(), &check, &error));
   EXPECT_NE(error.find("Script.txt"), std::string::npos) << error;
 
-  story.Write("data/script.txt", "@J3,");
+  story.Write("data/script.txt", "@Z@J3,");
+  for (const std::string& given : {story.root(), story.root() + "/data/", story.root() + "/data/script.txt"}) {
+    EXPECT_EQ(StoryRootFor(given), story.root()) << given;
+  }
   ASSERT_TRUE(CheckStory(story.root(), &check, &error)) << error;
   EXPECT_EQ(check.scriptName, "data/script.txt");
+  EXPECT_EQ(check.scriptPath, story.root() + "/data/script.txt");
   ASSERT_EQ(check.findings.size(), 1u);
   EXPECT_EQ(check.findings[0].severity, W);
 }
