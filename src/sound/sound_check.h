@@ -1,0 +1,33 @@
+// Looking at a sound file before any decoder sees it. SDL and SDL_mixer trust
+// the header of a WAV: a channel count of 0 divides by zero, a sample rate
+// of a few hertz asks for gigabytes, a sampler chunk that claims more loops
+// than it holds is read past its end. Such a file is refused here with a
+// reason, and its channel stays silent.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace ks {
+
+// The sample rates a sound may have; outside them the decoders' conversion
+// to the device's rate asks for absurd amounts of memory or time.
+inline constexpr uint32_t kMinSoundRate = 1000;
+inline constexpr uint32_t kMaxSoundRate = 768000;
+inline constexpr int kMaxSoundChannels = 8;
+
+// Whether the sound file `data` (the whole file, `size` bytes) may be handed
+// to the decoders. A RIFF WAVE or AIFF file is checked field by field (the
+// format, every chunk's size against the file, the sampler loops); Ogg, FLAC
+// and MP3 files by their first header; anything else (MIDI, tracker modules)
+// is left to the decoders. Returns false with a short reason naming the
+// field ("a WAV with 0 channels") when the file is refused.
+bool CheckSoundBytes(const uint8_t* data, size_t size, std::string* why);
+
+// The same for the file at `path`, mapped rather than read so that a long
+// piece of music costs only the pages its headers are on. A file that cannot
+// be opened is refused with the system's reason.
+bool CheckSoundFile(const std::string& path, std::string* why);
+
+}  // namespace ks
