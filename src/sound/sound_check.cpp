@@ -18,6 +18,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/report.h"
+
 namespace ks {
 namespace {
 
@@ -112,6 +114,7 @@ bool CheckWav(const uint8_t* data, size_t size, bool wave, std::string* why) {
 // AIFF: big-endian chunks, the rate an 80-bit float.
 bool CheckAiff(const uint8_t* data, size_t size, std::string* why) {
   bool haveCommon = false;
+  uint64_t soundBytes = 0, frameBytes = 0, frames = 0;
   for (uint64_t at = 12; size - at >= 8;) {
     const uint8_t* id = data + at;
     const uint32_t length = Be32(data + at + 4);
@@ -129,11 +132,20 @@ bool CheckAiff(const uint8_t* data, size_t size, std::string* why) {
       const uint32_t bits = Be16(body + 6);
       if (bits == 0 || bits > 32) return Refuse(why, "an AIFF with " + N(bits) + " bits per sample");
       haveCommon = true;
+      frames = Be32(body + 2);
+      frameBytes = uint64_t(Be16(body)) * ((bits + 7) / 8);
+    } else if (Is(id, "SSND")) {
+      soundBytes = length >= 8 ? length - 8 : 0;
     }
     at += 8 + uint64_t(length) + (length & 1);
     if (at > size) break;
   }
   if (!haveCommon) return Refuse(why, "an AIFF without a common chunk");
+  // SDL_mixer allocates what the common chunk names before it reads.
+  if (frames * frameBytes > soundBytes) {
+    return Refuse(why, "an AIFF that says " + N(frames) + " frames where its sound data holds " +
+                           N(soundBytes / frameBytes));
+  }
   return true;
 }
 
@@ -165,21 +177,77 @@ bool CheckFlac(const uint8_t* data, size_t size, std::string* why) {
   const uint32_t rate = uint32_t(info[10]) << 12 | uint32_t(info[11]) << 4 | info[12] >> 4;
   const uint32_t bits = ((info[12] & 1) << 4 | info[13] >> 4) + 1;
   if (bits < 4) return Refuse(why, "a FLAC file with " + N(bits) + " bits per sample");
-  return CheckFrame("a FLAC file", ((info[12] >> 1) & 7) + 1, rate, why);
+  const uint32_t channels = ((info[12] >> 1) & 7) + 1;
+  if (!CheckFrame("a FLAC file", channels, rate, why)) return false;
+  // SDL_mixer copies as many channels from each frame as the stream
+  // information names: a first frame with fewer is read past its end.
+  uint64_t at = 4;
+  for (bool last = false; !last && size - at >= 4;) {
+    last = data[at] & 0x80;
+    at += 4 + (uint64_t(data[at + 1]) << 16 | Be16(data + at + 2));
+    if (at > size) return Refuse(why, "a FLAC file cut inside its metadata");
+  }
+  if (size - at >= 4 && data[at] == 0xFF && (data[at + 1] & 0xFE) == 0xF8) {
+    const uint32_t assignment = data[at + 3] >> 4;
+    if (assignment > 10) return Refuse(why, "a FLAC file whose first frame has a reserved channel layout");
+    const uint32_t frameChannels = assignment < 8 ? assignment + 1 : 2;
+    if (frameChannels < channels) {
+      return Refuse(why, "a FLAC file whose header says " + N(channels) + " channels and whose first frame holds " +
+                             N(frameChannels));
+    }
+  }
+  return true;
+}
+
+uint32_t SyncSafe(const uint8_t* p) { return uint32_t(p[0]) << 21 | uint32_t(p[1]) << 14 | uint32_t(p[2]) << 7 | p[3]; }
+
+// An ID3v2 tag: a 10-byte header, maybe an extended header, then frames up
+// to the padding. SDL_mixer reads the frames' texts by the sizes they give,
+// so a frame that runs past the tag is read past the end of its buffer.
+bool CheckId3(const uint8_t* data, size_t size, std::string* why) {
+  const uint32_t version = data[3];
+  if (size < 10 || version < 2 || version > 4 || data[4] == 0xFF || ((data[6] | data[7] | data[8] | data[9]) & 0x80)) {
+    return Refuse(why, "an MP3 file with a damaged ID3 tag header");
+  }
+  const uint64_t end = 10 + uint64_t(SyncSafe(data + 6));
+  if (end > size) return Refuse(why, "an MP3 file whose ID3 tag runs past the end of the file");
+  uint64_t at = 10;
+  if ((data[5] & 0x40) && version > 2) {  // an extended header
+    if (end - at < 4) return Refuse(why, "an MP3 file with a damaged ID3 extended header");
+    at += version == 3 ? 4 + uint64_t(Be32(data + at)) : uint64_t(SyncSafe(data + at));
+  }
+  const uint64_t header = version == 2 ? 6 : 10;
+  while (at < end && end - at >= header && data[at] != 0) {
+    const uint64_t length = version == 2 ? (uint64_t(data[at + 3]) << 16 | Be16(data + at + 4))
+                            : version == 3 ? Be32(data + at + 4) : SyncSafe(data + at + 4);
+    if (length > end - at - header) return Refuse(why, "an MP3 file whose ID3 tag holds a frame running past it");
+    at += header + length;
+  }
+  if (at > end) return Refuse(why, "an MP3 file with a damaged ID3 extended header");
+  return true;
 }
 
 // An MP3 starts with an ID3v2 tag or with a frame header.
 bool CheckMp3(const uint8_t* data, size_t size, std::string* why) {
-  if (Is(data, "ID3")) {
-    if (size < 10 || data[3] == 0xFF || data[4] == 0xFF || ((data[6] | data[7] | data[8] | data[9]) & 0x80)) {
-      return Refuse(why, "an MP3 file with a damaged ID3 tag");
-    }
-    return true;
-  }
+  if (Is(data, "ID3")) return CheckId3(data, size, why);
   const uint32_t version = (data[1] >> 3) & 3, layer = (data[1] >> 1) & 3;
   const uint32_t bitrate = data[2] >> 4, rate = (data[2] >> 2) & 3;
   if (version == 1 || layer == 0 || bitrate == 15 || rate == 3) {
     return Refuse(why, "an MP3 file whose first frame header is impossible");
+  }
+  return true;
+}
+
+// A Creative Voice file (SDL_mixer reads it for effects): blocks after the
+// header; a type 9 block gives the rate and channels of the sound after it.
+bool CheckVoc(const uint8_t* data, size_t size, std::string* why) {
+  if (size < 26) return Refuse(why, "a Creative Voice file cut inside its header");
+  for (uint64_t at = Le16(data + 20); at < size && data[at] != 0 && size - at >= 4;) {
+    const uint64_t blockLength = Le32(data + at) >> 8;  // 24 bits after the type
+    if (data[at] == 9 && blockLength >= 12 && size - at - 4 >= 12) {
+      if (!CheckFrame("a Creative Voice file", data[at + 4 + 5], Le32(data + at + 4), why)) return false;
+    }
+    at += 4 + blockLength;
   }
   return true;
 }
@@ -196,6 +264,7 @@ bool CheckSoundBytes(const uint8_t* data, size_t size, std::string* why) {
   if (Is(data, "FORM") && size >= 12 && (Is(data + 8, "AIFF") || Is(data + 8, "AIFC"))) {
     return CheckAiff(data, size, why);
   }
+  if (size >= 20 && Is(data, "Creative Voice File\x1a")) return CheckVoc(data, size, why);
   if (Is(data, "OggS")) return CheckOgg(data, size, why);
   if (Is(data, "fLaC")) return CheckFlac(data, size, why);
   if (Is(data, "ID3") || (data[0] == 0xFF && (data[1] & 0xE0) == 0xE0)) return CheckMp3(data, size, why);
@@ -221,6 +290,13 @@ bool CheckSoundFile(const std::string& path, std::string* why) {
   const bool ok = CheckSoundBytes(static_cast<const uint8_t*>(mapped), size, why);
   munmap(mapped, size);
   return ok;
+}
+
+bool SoundFileMayOpen(const std::string& path, std::set<std::string>* reported) {
+  std::string why;
+  if (CheckSoundFile(path, &why)) return true;
+  if (reported->insert(path).second) Report("cannot play " + path + ": " + why);
+  return false;
 }
 
 }  // namespace ks
