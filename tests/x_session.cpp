@@ -75,11 +75,13 @@ bool XSession::Start(std::string* error) {
     return false;
   }
   // Xvfb picks a free display itself and writes its number to the pipe.
+  // Without -noreset it resets when its last client goes, and a player
+  // that connects at that moment is refused.
   int pipeFds[2];
   if (pipe(pipeFds) != 0) return false;
   const std::string fd = std::to_string(pipeFds[1]);
-  if (!server_.Start({"Xvfb", "-displayfd", fd, "-screen", "0", "640x480x24", "-nolisten", "tcp"}, "", {},
-                     "/dev/null")) {
+  if (!server_.Start({"Xvfb", "-displayfd", fd, "-noreset", "-screen", "0", "640x480x24", "-nolisten", "tcp"}, "",
+                     {}, "/dev/null")) {
     *error = "cannot start Xvfb";
     return false;
   }

@@ -2,6 +2,7 @@
 
 #include "engine/frame.h"
 #include "present/font.h"
+#include "save/save_file.h"
 #include "script/interpreter.h"
 #include "script/label_index.h"
 #include "script/script_file.h"
@@ -13,6 +14,7 @@ bool StartUp(EngineState& state, Platform& platform, std::string* error) {
   state.sound.audio = &platform.Audio();
   if (!LoadScript(state, error)) return false;
   BuildLabelIndex(state);
+  RemoveStaleSaveTemporaries(state);  // left by a save killed midway
   // The fonts before the first page: without them the program ends, and it
   // should not start the story's music on its way out.
   if (!OpenFonts(state.fonts, error)) return false;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 
 namespace ks {
@@ -29,5 +30,10 @@ bool CheckSoundBytes(const uint8_t* data, size_t size, std::string* why);
 // piece of music costs only the pages its headers are on. A file that cannot
 // be opened is refused with the system's reason.
 bool CheckSoundFile(const std::string& path, std::string* why);
+
+// What an audio device asks before it opens `path`: CheckSoundFile, with a
+// refused file reported on stderr ("cannot play PATH: why") the first time
+// `reported` meets it.
+bool SoundFileMayOpen(const std::string& path, std::set<std::string>* reported);
 
 }  // namespace ks

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 #include "platform/audio_device.h"
@@ -42,6 +43,7 @@ class MixerAudio : public AudioDevice {
 
   bool open_ = false;
   std::string missing_;  // why there is no sound card, until it is said
+  std::set<std::string> refused_;  // sound files refused and reported
   std::map<DeviceId, Sound> sounds_;
   DeviceId next_ = 1;
 };
