@@ -52,7 +52,8 @@ Bytes Put(Bytes bytes, size_t at, uint32_t value, int size, bool bigEndian = fal
 // music reader divided by it (SIGFPE, exit 136, no message).
 TEST(Hostile, WavOfNoChannelsLeavesItsChannelSilentWithOneLine) {
   TempStory story;
-  story.Write("m.wav", Hex("524946462800000057415645666d7420100000000100000044ac00000000000000001000646174610400000000000000"));
+  story.Write("m.wav", Hex("524946462800000057415645666d7420100000000100000044ac0000"
+                           "0000000000001000646174610400000000000000"));
   std::deque<PlaybackNotice> notices;
   const uint32_t now = 0;
   SimulatedAudio simulated(now, notices);
@@ -177,8 +178,11 @@ TEST(Hostile, StartUpRemovesOnlyTemporarySavesOlderThanItself) {
   for (const char* name : names) story.Write(std::string("DATA/") + name, "x");
   const auto now = fs::file_time_type::clock::now();
   fs::last_write_time(story.Path("DATA/save.txt.Ab12Cd"), now - std::chrono::hours(1));
-  fs::last_write_time(story.Path("DATA/save.txt.Xy98Zw"), now + std::chrono::hours(1));  // another player's, midway
-  for (const char* name : std::span(names).subspan(2)) fs::last_write_time(story.Path(std::string("DATA/") + name), now - std::chrono::hours(1));
+  // Written after this start: another player's save, midway.
+  fs::last_write_time(story.Path("DATA/save.txt.Xy98Zw"), now + std::chrono::hours(1));
+  for (const char* name : std::span(names).subspan(2)) {
+    fs::last_write_time(story.Path(std::string("DATA/") + name), now - std::chrono::hours(1));
+  }
 
   EngineState state;
   state.storyRoot = story.root();
@@ -186,7 +190,9 @@ TEST(Hostile, StartUpRemovesOnlyTemporarySavesOlderThanItself) {
   std::string error;
   ASSERT_TRUE(StartUp(state, platform, &error)) << error;
   EXPECT_FALSE(fs::exists(story.Path("DATA/save.txt.Ab12Cd")));
-  for (const char* name : std::span(names).subspan(1)) EXPECT_TRUE(fs::exists(story.Path(std::string("DATA/") + name))) << name;
+  for (const char* name : std::span(names).subspan(1)) {
+    EXPECT_TRUE(fs::exists(story.Path(std::string("DATA/") + name))) << name;
+  }
   ShutDown(state);
 }
 

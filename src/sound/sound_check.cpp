@@ -37,14 +37,22 @@ bool Is(const uint8_t* p, const char* tag) { return std::memcmp(p, tag, std::str
 
 std::string N(uint64_t v) { return std::to_string(v); }
 
+// A chunk's four-letter name as it may go into a message line.
+std::string Tag(const uint8_t* id) {
+  std::string tag = "\"";
+  for (int i = 0; i < 4; ++i) tag += id[i] >= 0x20 && id[i] < 0x7F ? char(id[i]) : '?';
+  return tag + "\"";
+}
+
 // What every format shares: a channel count and a rate the device can be fed.
 bool CheckFrame(const char* kind, uint64_t channels, double rate, std::string* why) {
   if (channels == 0 || channels > kMaxSoundChannels) {
     return Refuse(why, std::string(kind) + " with " + N(channels) + " channels (1 to 8 are played)");
   }
   if (!(rate >= kMinSoundRate && rate <= kMaxSoundRate)) {
-    const std::string shown = rate >= 0 && rate < 1e12 ? N(uint64_t(rate)) : "an impossible";
-    return Refuse(why, std::string(kind) + " with a sample rate of " + shown + " Hz (1000 to 768000 are played)");
+    const std::string shown =
+        rate >= 0 && rate < 1e12 ? "a sample rate of " + N(uint64_t(rate)) + " Hz" : "an impossible sample rate";
+    return Refuse(why, std::string(kind) + " with " + shown + " (1000 to 768000 Hz are played)");
   }
   return true;
 }
@@ -83,12 +91,11 @@ bool CheckWav(const uint8_t* data, size_t size, bool wave, std::string* why) {
     const uint32_t length = Le32(data + at + 4);
     const uint8_t* body = data + at + 8;
     const uint64_t room = size - at - 8;
-    const std::string name(reinterpret_cast<const char*>(id), 4);
     const bool readWhole = Is(id, "fmt ") || Is(id, "data") || Is(id, "smpl") || Is(id, "LIST") || Is(id, "id3 ");
     if (length > room) {
       if (!readWhole) break;
-      return Refuse(why, "a WAV whose \"" + name + "\" chunk says " + N(length) + " bytes where the file holds " +
-                             N(room));
+      return Refuse(why,
+                    "a WAV whose " + Tag(id) + " chunk says " + N(length) + " bytes where the file holds " + N(room));
     }
     if (Is(id, "fmt ")) {
       if (!CheckWavFormat(body, length, why)) return false;
@@ -120,8 +127,8 @@ bool CheckAiff(const uint8_t* data, size_t size, std::string* why) {
     const uint32_t length = Be32(data + at + 4);
     const uint8_t* body = data + at + 8;
     if (length > size - at - 8) {
-      return Refuse(why, "an AIFF whose \"" + std::string(reinterpret_cast<const char*>(id), 4) + "\" chunk says " +
-                             N(length) + " bytes where the file holds " + N(size - at - 8));
+      return Refuse(why, "an AIFF whose " + Tag(id) + " chunk says " + N(length) + " bytes where the file holds " +
+                             N(size - at - 8));
     }
     if (Is(id, "COMM")) {
       if (length < 18) return Refuse(why, "an AIFF common chunk of " + N(length) + " bytes (18 at least)");
