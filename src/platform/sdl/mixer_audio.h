@@ -28,6 +28,8 @@ class MixerAudio : public AudioDevice {
   // Reads a notice event back.
   static PlaybackNotice NoticeOf(const void* sdlEvent);
 
+  // A file whose header CheckSoundFile refuses never reaches SDL_mixer: it
+  // is reported once on stderr and does not open.
   DeviceId Open(AudioChannel channel, const std::string& path) override;
   void Play(DeviceId device, bool notify) override;
   void Stop(DeviceId device) override;
