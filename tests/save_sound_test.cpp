@@ -181,14 +181,14 @@ TEST_F(Sound, MissingFilesWindowsNamesAndNoDevice) {
 TEST(SimulatedAudio, CompletesOnTimeOnTheVirtualClock) {
   TempStory story;
   story.Write("a.wav", test::WavBytes(100));
-  story.Write("b.ogg", "OggS not measurable");
+  story.Write("b.mid", "MThd not measurable");
   story.Write("c.wav", test::WavBytes(250).substr(0, 30));
   EXPECT_EQ(WavLengthMs(story.Path("c.wav")), std::nullopt);
   HeadlessPlatform platform;
   AudioDevice& audio = platform.Audio();
   EXPECT_EQ(audio.Open(AudioChannel::kMusic, story.Path("missing.wav")), kNoDevice);
   const DeviceId a = audio.Open(AudioChannel::kMusic, story.Path("a.wav"));
-  const DeviceId b = audio.Open(AudioChannel::kLoopEffect, story.Path("b.ogg"));
+  const DeviceId b = audio.Open(AudioChannel::kLoopEffect, story.Path("b.mid"));
   audio.Play(a, /*notify=*/true);
   audio.Play(b, /*notify=*/true);
   Message message;

@@ -3,6 +3,7 @@
 #include "engine/frame.h"
 #include "present/font.h"
 #include "reader/reader.h"
+#include "save/save_file.h"
 #include "script/interpreter.h"
 #include "script/label_index.h"
 #include "script/script_file.h"
@@ -15,6 +16,7 @@ bool StartUp(EngineState& state, Platform& platform, std::string* error) {
   ApplyVolume(state);
   if (!LoadScript(state, error)) return false;
   BuildLabelIndex(state);
+  RemoveStaleSaveTemporaries(state);  // left by a save killed midway
   // The fonts before the first page: without them the program ends, and it
   // should not start the story's music on its way out.
   if (!OpenFonts(state.fonts, error)) return false;

@@ -1,11 +1,13 @@
 #include "platform/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace ks {
 namespace {
@@ -19,6 +21,56 @@ std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file a write to `path` lands in: symbolic links followed (a relative
+// target read from the link's folder), at most 40 of them as the system
+// allows. A link to nothing yet gives the path it names.
+bool FollowLinks(std::string* path) {
+  for (int links = 0; links <= 40; ++links) {
+    struct stat info {};
+    if (lstat(path->c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+    std::vector<char> target(size_t(info.st_size > 0 ? info.st_size : 4096) + 1);
+    const ssize_t n = readlink(path->c_str(), target.data(), target.size());
+    if (n < 0 || size_t(n) >= target.size()) return false;
+    const std::string to(target.data(), size_t(n));
+    *path = to.front() == '/' ? to : FolderOf(*path) + "/" + to;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+// Whether `name` is one mkstemp makes for `base`: base, a dot, then six
+// letters or digits.
+bool IsTemporaryOf(const std::string& name, const std::string& base) {
+  if (name.size() != base.size() + 7 || name.compare(0, base.size(), base) != 0 || name[base.size()] != '.') {
+    return false;
+  }
+  for (size_t i = base.size() + 1; i < name.size(); ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+void RemoveTemporariesBefore(const std::string& path, const timespec& start) {
+  const std::string folder = FolderOf(path), base = NameOf(path);
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* e = readdir(dir)) {
+    if (!IsTemporaryOf(e->d_name, base)) continue;
+    const std::string temp = folder + "/" + e->d_name;
+    struct stat info {};
+    if (lstat(temp.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    const timespec& m = info.st_mtim;
+    if (m.tv_sec < start.tv_sec || (m.tv_sec == start.tv_sec && m.tv_nsec < start.tv_nsec)) unlink(temp.c_str());
+  }
+  closedir(dir);
 }
 
 }  // namespace
@@ -63,19 +115,31 @@ bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t
   return true;
 }
 
-bool ReplaceFile(const std::string& path, const uint8_t* bytes, size_t size, std::string* error) {
+bool ReplaceFile(const std::string& named, const uint8_t* bytes, size_t size, std::string* error) {
+  // A link is followed: its target is replaced, in the target's own folder.
+  std::string path = named;
+  if (!FollowLinks(&path)) return Fail(error, "write", named, std::strerror(errno));
+  // A read-only file is the reader's wish to keep it (root could write it).
+  struct stat old {};
+  const bool exists = stat(path.c_str(), &old) == 0;
+  if (exists && (old.st_mode & 0222) == 0) return Fail(error, "write", named, "the file is read-only");
   std::string temp = path + ".XXXXXX";
   const int fd = mkstemp(temp.data());
-  if (fd < 0) return Fail(error, "write", path, std::strerror(errno));
+  if (fd < 0) return Fail(error, "write", named, std::strerror(errno));
   auto abandon = [&](int err) {
     close(fd);
     unlink(temp.c_str());
-    return Fail(error, "write", path, std::strerror(err));
+    return Fail(error, "write", named, std::strerror(err));
   };
-  // mkstemp makes the file 0600; a save file is as readable as any other.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  // mkstemp makes the file 0600: the file replaced keeps its mode, and a new
+  // one is as readable as any other.
+  if (exists) {
+    fchmod(fd, old.st_mode & 07777);
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+  }
   for (size_t done = 0; done < size;) {
     const ssize_t n = write(fd, bytes + done, size - done);
     if (n < 0 && errno == EINTR) continue;
@@ -86,12 +150,12 @@ bool ReplaceFile(const std::string& path, const uint8_t* bytes, size_t size, std
   if (close(fd) != 0) {
     const int err = errno;
     unlink(temp.c_str());
-    return Fail(error, "write", path, std::strerror(err));
+    return Fail(error, "write", named, std::strerror(err));
   }
   if (rename(temp.c_str(), path.c_str()) != 0) {
     const int err = errno;
     unlink(temp.c_str());
-    return Fail(error, "write", path, std::strerror(err));
+    return Fail(error, "write", named, std::strerror(err));
   }
   // Make the rename itself durable.
   const int dir = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY);
@@ -100,6 +164,13 @@ bool ReplaceFile(const std::string& path, const uint8_t* bytes, size_t size, std
     close(dir);
   }
   return true;
+}
+
+void RemoveStaleTemporaries(const std::string& path, const timespec& start) {
+  RemoveTemporariesBefore(path, start);
+  // Those of a link's target lie beside the target.
+  std::string target = path;
+  if (FollowLinks(&target) && target != path) RemoveTemporariesBefore(target, start);
 }
 
 }  // namespace ks

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,17 @@ bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t
                    std::string* error);
 
 // Replaces the file at `path` with `bytes` so that a failure at any point
-// leaves the old file whole: the bytes go to a temporary file in the same
-// folder, are flushed to disk, and the temporary is renamed over `path`.
-// Never creates the folder. Returns false with a reason on failure.
+// leaves the old file whole: the bytes go to a temporary file (PATH.XXXXXX)
+// in the same folder, are flushed to disk, and the temporary is renamed over
+// `path`. A symbolic link is followed and its target replaced, in the
+// target's folder; the file keeps its mode; a read-only file (no write bit)
+// is not replaced. Never creates the folder. Returns false with a reason
+// ("cannot write PATH: ...") on failure.
 bool ReplaceFile(const std::string& path, const uint8_t* bytes, size_t size, std::string* error);
+
+// Removes the temporaries ReplaceFile makes for `path` (beside it, and beside
+// its link's target) that were last written before `start`: those of a
+// replace killed between its write and its rename. Nothing else is touched.
+void RemoveStaleTemporaries(const std::string& path, const timespec& start);
 
 }  // namespace ks

@@ -80,15 +80,19 @@ std::string Join(const std::string& a, const std::string& b) { return a.empty() 
 // Resolves parts[i..] under root/relative, trying each candidate of a
 // component in turn (a story may hold both "DATA" and "Data"). When none
 // leads to a file, gives the first candidates as far as they go and the rest
-// as written.
+// as written. Each folder read counts in `*reads`; past kMaxDirectoryReads
+// nothing more is read, so nothing more is found.
 Walk Resolve(const std::string& root, const std::string& relative, const std::vector<std::string>& parts, size_t i,
-             bool shiftJis) {
+             bool shiftJis, int* reads) {
   if (i == parts.size()) return {relative, true};
-  const std::vector<std::string> candidates =
-      Candidates(relative.empty() ? root : root + "/" + relative, parts[i], shiftJis);
+  std::vector<std::string> candidates;
+  if (*reads < kMaxDirectoryReads) {
+    ++*reads;
+    candidates = Candidates(relative.empty() ? root : root + "/" + relative, parts[i], shiftJis);
+  }
   Walk first;
   for (const std::string& candidate : candidates) {
-    Walk walk = Resolve(root, Join(relative, candidate), parts, i + 1, shiftJis);
+    Walk walk = Resolve(root, Join(relative, candidate), parts, i + 1, shiftJis, reads);
     if (walk.found) return walk;
     if (first.relative.empty()) first = std::move(walk);
   }
@@ -102,8 +106,9 @@ Walk Resolve(const std::string& root, const std::string& relative, const std::ve
 
 StoryFile FindStoryFile(const std::string& root, const char* name) {
   const std::string base = root.empty() ? std::string(".") : root;
+  int reads = 0;
   auto result = [&](const Walk& walk, bool exact) {
-    return StoryFile{base + "/" + walk.relative, walk.relative, walk.found, exact};
+    return StoryFile{base + "/" + walk.relative, walk.relative, walk.found, exact, reads};
   };
 
   const std::vector<std::string> parts = Components(name, /*shiftJis=*/true);
@@ -112,12 +117,12 @@ StoryFile FindStoryFile(const std::string& root, const char* name) {
   if (!parts.empty() && Exists(base + "/" + asWritten)) return result({asWritten, true}, true);
   if (parts.empty()) return result({"", false}, false);
 
-  const Walk walk = Resolve(base, "", parts, 0, /*shiftJis=*/true);
+  const Walk walk = Resolve(base, "", parts, 0, /*shiftJis=*/true, &reads);
   if (walk.found) return result(walk, false);
 
   // A story unpacked with its names converted to UTF-8.
   if (std::string utf8; Cp932ToUtf8(name, &utf8) && utf8 != name) {
-    const Walk converted = Resolve(base, "", Components(utf8, /*shiftJis=*/false), 0, /*shiftJis=*/false);
+    const Walk converted = Resolve(base, "", Components(utf8, /*shiftJis=*/false), 0, /*shiftJis=*/false, &reads);
     if (converted.found) return result(converted, false);
   }
   return result(walk, false);

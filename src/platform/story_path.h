@@ -13,17 +13,25 @@
 // When nothing matches, the leading folders that do match are kept and the
 // rest is used as written, so that a save goes into "data/" when the story's
 // folder is spelled so.
+//
+// Folders that hold several case variants leading back into themselves
+// ("abc", "ABC", ... all links to ".") would make the search try every
+// combination; one lookup reads at most kMaxDirectoryReads folders and
+// answers "not found" past that.
 #pragma once
 
 #include <string>
 
 namespace ks {
 
+inline constexpr int kMaxDirectoryReads = 256;
+
 struct StoryFile {
   std::string path;      // the path to open: the story folder, then the name
   std::string relative;  // the same, inside the story folder
   bool found = false;    // something exists at `path`
   bool exact = false;    // found as written (step 1)
+  int directoryReads = 0;  // folders read to find it
 };
 
 // Looks `name` (CP932 bytes) up inside the story folder `root`.

@@ -12,7 +12,8 @@ namespace ks {
 // Loads the bitmap file `fileName` from the story folder onto `target` at
 // (0, 0), unscaled and cut at the edges. A file that does not load leaves
 // the surface as it was and returns false with the reason; the script's "@G"
-// ignores it.
+// ignores it. The last picture decoded is kept: loading the same unchanged
+// file again only draws it.
 bool LoadBackground(EngineState& state, Surface& target, const char* fileName,
                     std::string* error = nullptr);
 

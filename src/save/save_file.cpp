@@ -1,6 +1,7 @@
 #include "save/save_file.h"
 
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "platform/file_io.h"
@@ -40,6 +41,12 @@ bool SaveGame(EngineState& state, std::string* error) {
   const SaveRecord record = MakeSaveRecord(state);
   return ReplaceFile(StoryPath(state.storyRoot, kSaveFileName), reinterpret_cast<const uint8_t*>(&record),
                      sizeof record, error);
+}
+
+void RemoveStaleSaveTemporaries(const EngineState& state) {
+  timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  RemoveStaleTemporaries(StoryPath(state.storyRoot, kSaveFileName), now);
 }
 
 bool LoadGame(EngineState& state, std::string* error) {

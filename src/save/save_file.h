@@ -33,10 +33,17 @@ inline constexpr size_t kSaveFileBytes = sizeof(SaveRecord);
 SaveRecord MakeSaveRecord(const EngineState& state);
 
 // Writes the save file. The previous save survives any failure (no DATA
-// folder, a read-only folder, a full disk): the record goes to a temporary
-// file that replaces save.txt only once it is safely on disk. Returns false
-// with a reason on failure. The DATA folder is never created.
+// folder, a read-only folder or save.txt, a full disk): the record goes to a
+// temporary file that replaces save.txt only once it is safely on disk.
+// A save.txt that is a symbolic link has its target replaced; the file
+// keeps its mode. Returns false with a reason on failure. The DATA folder is
+// never created.
 bool SaveGame(EngineState& state, std::string* error);
+
+// Removes the temporary saves ("save.txt.XXXXXX") that a save killed between
+// its write and its rename left behind, those older than now. Called at
+// start-up.
+void RemoveStaleSaveTemporaries(const EngineState& state);
 
 // Reads the save file and resumes from it: the page, both names and the
 // script position are restored, the picture is redrawn, the saved music

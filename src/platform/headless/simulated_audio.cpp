@@ -6,6 +6,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "sound/sound_check.h"
+
 namespace ks {
 
 std::optional<uint32_t> WavLengthMs(const std::string& path) {
@@ -35,6 +37,7 @@ std::optional<uint32_t> WavLengthMs(const std::string& path) {
 
 DeviceId SimulatedAudio::Open(AudioChannel channel, const std::string& path) {
   if (access(path.c_str(), R_OK) != 0 || path.back() == '/') return kNoDevice;
+  if (!SoundFileMayOpen(path, &refused_)) return kNoDevice;  // as the player refuses it
   std::optional<uint32_t> length = WavLengthMs(path);
   // Even an empty sound takes a moment, so a repeating one cannot stop time.
   if (length) length = std::max<uint32_t>(*length, 1);

@@ -1,13 +1,15 @@
 // Audio without sound, on a virtual clock: a WAV file lasts as long as its
 // header says, and a device played with `notify` reports its completion when
 // the clock passes its end. A file whose length cannot be read (not a WAV)
-// plays forever; a missing file does not open.
+// plays forever; a missing file, or one whose header the player refuses
+// (CheckSoundFile), does not open.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "platform/audio_device.h"
@@ -52,6 +54,7 @@ class SimulatedAudio : public AudioDevice {
   std::deque<PlaybackNotice>& notices_;
   std::map<DeviceId, Device> devices_;
   DeviceId next_ = 1;
+  std::set<std::string> refused_;  // sound files refused and reported
   int starts_[kAudioChannelCount] = {};
 };
 

@@ -10,6 +10,7 @@
 
 #include "engine/report.h"
 #include "platform/sdl/quiet_stderr.h"
+#include "sound/sound_check.h"
 
 
 namespace ks {
@@ -111,6 +112,8 @@ DeviceId MixerAudio::Open(AudioChannel channel, const std::string& path) {
     missing_.clear();
     return kNoDevice;
   }
+  // SDL and SDL_mixer trust a sound's header: a bad one is refused here.
+  if (!SoundFileMayOpen(path, &refused_)) return kNoDevice;
   Sound sound{channel};
   if (channel == AudioChannel::kMusic) {
     sound.music = Mix_LoadMUS(path.c_str());

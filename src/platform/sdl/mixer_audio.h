@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 #include "platform/audio_device.h"
@@ -27,6 +28,8 @@ class MixerAudio : public AudioDevice {
   // Reads a notice event back.
   static PlaybackNotice NoticeOf(const void* sdlEvent);
 
+  // A file whose header CheckSoundFile refuses never reaches SDL_mixer: it
+  // is reported once on stderr and does not open.
   DeviceId Open(AudioChannel channel, const std::string& path) override;
   void Play(DeviceId device, bool notify) override;
   void Stop(DeviceId device) override;
@@ -42,6 +45,7 @@ class MixerAudio : public AudioDevice {
 
   bool open_ = false;
   std::string missing_;  // why there is no sound card, until it is said
+  std::set<std::string> refused_;  // sound files refused and reported
   std::map<DeviceId, Sound> sounds_;
   DeviceId next_ = 1;
 };
