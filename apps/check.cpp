@@ -7,6 +7,7 @@
 
 #include "ks_version.h"
 #include "script/checker.h"
+#include "script/script_file.h"
 
 namespace {
 

@@ -1,45 +1,146 @@
-// kamishibai: plays the story in the working directory (DATA/Script.txt), or
-// with --demo the demo story that comes with it.
+// kamishibai: plays a story in a window of its own, full screen or not, with
+// the keyboard and the mouse. The reader's settings (the window, the volume,
+// auto mode's pace) are kept between runs.
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "engine/engine_state.h"
 #include "engine/main_loop.h"
+#include "engine/report.h"
 #include "ks_version.h"
+#include "platform/file_io.h"
 #include "platform/install_paths.h"
 #include "platform/sdl/sdl_platform.h"
+#include "platform/story_path.h"
+#include "reader/settings.h"
+#include "script/script_file.h"
 
-int main(int argc, char** argv) {
-  std::string storyRoot = ".";
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kamishibai [OPTIONS] [STORY]\n"
+    "Plays the story in STORY: a story folder (the one holding DATA/Script.txt),\n"
+    "its DATA/ folder, or its DATA/Script.txt; by default the current folder.\n"
+    "  -C DIR        look for STORY inside DIR\n"
+    "  --window      play in a window this time\n"
+    "  --fullscreen  play full screen this time\n"
+    "  --demo        play the demo story that comes with the player\n"
+    "  --help        print this and exit; --version: print the version\n"
+    "Keys: Enter or a click goes on and chooses, Up/Down or the pointer moves the\n"
+    "highlight, Space or a right click opens the menu, Escape quits. F1 shows\n"
+    "every key, F11 or Alt+Enter switches full screen, F12 takes a screenshot,\n"
+    "- and + set the volume, 0 mutes.\n"
+    "Settings: $XDG_CONFIG_HOME/kamishibai/settings.ini (~/.config/kamishibai/).\n"
+    "Exit status: 0 when the story or the reader ends it, 1 on an error (no\n"
+    "script, no display, no Japanese font), 2 for bad arguments.\n";
+
+int UsageError(const std::string& why) {
+  std::fprintf(stderr, "kamishibai: %s\n%s", why.c_str(), kUsage);
+  return 2;
+}
+
+struct Options {
+  std::string story = ".";
+  std::string folder;
+  bool demo = false;
+  int fullScreen = -1;  // -1: as the settings say
+};
+
+// Returns -1 when the options are good and the player should run, or the
+// exit status.
+int ParseOptions(int argc, char** argv, Options* options) {
+  bool storyGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
     if (arg == "--version") {
       std::printf("kamishibai %s\n", ks::kVersion);
       return 0;
     }
-    if (arg == "--demo") {
-      storyRoot = ks::FindDemoStory();
-      if (storyRoot.empty()) {
-        std::fprintf(stderr, "kamishibai: --demo: no demo story is installed beside this program\n");
-        return 1;
-      }
+    if (arg == "-C") {
+      if (i + 1 >= argc) return UsageError("-C needs a folder");
+      options->folder = argv[++i];
+    } else if (arg == "--window" || arg == "--fullscreen") {
+      options->fullScreen = arg == "--fullscreen";
+    } else if (arg == "--demo") {
+      options->demo = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return UsageError("unknown option " + arg);
+    } else if (storyGiven) {
+      return UsageError("one story at a time, not also " + arg);
+    } else {
+      options->story = arg;
+      storyGiven = true;
     }
   }
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (const int status = ParseOptions(argc, argv, &options); status >= 0) return status;
+  std::string root;
+  if (options.demo) {
+    root = ks::FindDemoStory();
+    if (root.empty()) {
+      std::fprintf(stderr, "kamishibai: --demo: no demo story is installed beside this program\n");
+      return 1;
+    }
+  } else {
+    std::string story = options.story;
+    if (!options.folder.empty() && story[0] != '/') story = story == "." ? options.folder : options.folder + "/" + story;
+    root = ks::StoryRootFor(story);
+  }
+  // A story that is not there is said before a window opens for nothing.
+  const ks::StoryFile script = ks::FindStoryFile(root, ks::kScriptFileName);
+  if (!ks::IsRegularFile(script.path)) {
+    std::fprintf(stderr, "kamishibai: no story at %s: %s is not there\n", root.c_str(), script.path.c_str());
+    return 1;
+  }
+
+  ks::EngineState state;
+  state.storyRoot = root;
+  ks::Settings& settings = state.reader.settings;
+  const std::string settingsPath = ks::SettingsPath();
+  std::string problems;
+  ks::LoadSettings(settingsPath, &settings, &problems);
+  if (!problems.empty()) ks::Report(problems);
+  const bool rememberedMode = settings.fullScreen;
+  if (options.fullScreen >= 0) settings.fullScreen = options.fullScreen == 1;
+
   ks::SdlPlatform platform;
   std::string error;
-  if (!platform.Open(&error)) {
+  if (!platform.Open(&settings, &error)) {
     std::fprintf(stderr, "kamishibai: %s\n", error.c_str());
     return 1;
   }
-  ks::EngineState state;
-  state.storyRoot = storyRoot;
   if (!ks::StartUp(state, platform, &error)) {
     platform.Close();  // the desktop comes back before the message
     std::fprintf(stderr, "kamishibai: %s\n", error.c_str());
     return 1;
   }
-  ks::RunMainLoop(state, platform);
+  // A mode given for this run only is not remembered, unless the reader
+  // switches it again.
+  bool runOnlyMode = options.fullScreen >= 0;
+  auto save = [&] {
+    ks::Settings kept = settings;
+    if (runOnlyMode) kept.fullScreen = rememberedMode;
+    if (!ks::SaveSettings(settingsPath, kept, &error)) ks::Report(error);
+  };
+  while (ks::MainLoopStep(state, platform)) {
+    const bool modeChanged = platform.TakeModeChanged();
+    runOnlyMode = runOnlyMode && !modeChanged;
+    if (modeChanged || std::exchange(state.reader.settingsChanged, false)) save();
+  }
   ks::ShutDown(state);
   platform.Close();
+  save();  // the window's size and place as they were last
   return 0;
 }

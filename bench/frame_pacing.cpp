@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   std::string error;
   ks::EngineState state;
   state.storyRoot = argv[1];
-  if (!platform.Open(&error) || !ks::StartUp(state, platform, &error)) {
+  if (!platform.Open(&state.reader.settings, &error) || !ks::StartUp(state, platform, &error)) {
     std::fprintf(stderr, "frame_pacing: %s\n", error.c_str());
     return 1;
   }

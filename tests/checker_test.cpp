@@ -1,5 +1,6 @@
 #include "script/checker.h"
 
+#include "script/script_file.h"
 #include "support.h"
 
 namespace ks {

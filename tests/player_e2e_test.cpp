@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
+#include "present/png.h"
 #include "support.h"
 #include "x_session.h"
 
@@ -15,63 +17,110 @@ namespace {
 
 using test::SleepMs;
 
+// A player on an X screen of its own. Its settings, screenshots and saves
+// stay inside the story's throw-away folder.
 class Player : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { StartX(640, 480); }
+  void StartX(int width, int height) {
+    x_ = std::make_unique<test::XSession>();
     std::string error;
-    ASSERT_TRUE(x_.Start(&error)) << error;
+    ASSERT_TRUE(x_->Start(&error, width, height)) << error;
   }
-  // Starts the player in the story folder.
-  void Launch(const std::map<std::string, std::string>& env = {}, bool waitForWindow = true) {
-    std::map<std::string, std::string> all = env;
-    all["DISPLAY"] = x_.display();
-    ASSERT_TRUE(player_.Start({KS_PLAYER}, story_.root(), all, story_.Path("player.log")));
+  // Starts the player with `args` (the story folder when none), from the
+  // folder above the story's.
+  void Launch(std::vector<std::string> args = {}, const std::map<std::string, std::string>& env = {},
+              bool waitForWindow = true) {
+    std::map<std::string, std::string> all = {{"DISPLAY", x_->display()}, {"HOME", story_.root()},
+                                              {"XDG_CONFIG_HOME", story_.Path("config")}};
+    all.insert(env.begin(), env.end());
+    if (args.empty()) args = {story_.root()};
+    args.insert(args.begin(), KS_PLAYER);
+    ASSERT_TRUE(player_.Start(args, "/", all, story_.Path("player.log")));
     if (!waitForWindow) return;
-    ASSERT_TRUE(x_.WaitForWindow("Direct X", 10000)) << Log();
+    ASSERT_TRUE(x_->WaitForWindow("Direct X", 10000)) << Log();
     SleepMs(300);
   }
   std::string Log() const {
     const std::vector<uint8_t> log = story_.Read("player.log");
     return std::string(log.begin(), log.end());
   }
-  // How many pixels of the screen differ from the replay of `keys`.
-  int DiffersFromReplay(const std::string& keys) {
-    Image shown;
-    std::string error;
-    EXPECT_TRUE(x_.Screenshot(&shown, &error)) << error;
+  // The replay of `keys` on the same story: what the screen must show.
+  Surface Replay(const std::string& keys) {
     test::StoryPlayer replay;
-    std::filesystem::copy(story_.Path("DATA/Script.txt"), replay.story_.Path("DATA/Script.txt"));
-    for (const char* file : {"bands.bmp"}) std::filesystem::copy(story_.Path(file), replay.story_.Path(file));
+    for (const char* file : {"DATA/Script.txt", "bands.bmp"}) {
+      std::filesystem::copy(story_.Path(file), replay.story_.Path(file));
+    }
     replay.Start();
     EXPECT_TRUE(replay.Frames(keys));
-    const Surface& expected = replay.state_.display.primarySurface;
-    if (shown.pixels.size() != expected.pixels.size()) return -1;
+    return replay.state_.display.primarySurface;
+  }
+  // How many pixels of the screen's `place` differ from the replay of `keys`
+  // scaled into it (where a scaled pixel may come from either neighbour); the
+  // rest of the screen must be black.
+  int DiffersFromReplay(const std::string& keys, Rect place = {0, 0, 640, 480}, Rect window = {0, 0, 1 << 16, 1 << 16}) {
+    Image shown;
+    std::string error;
+    EXPECT_TRUE(x_->Screenshot(&shown, &error)) << error;
+    const Surface expected = Replay(keys);
+    const int w = place.right - place.left, h = place.bottom - place.top;
     int differ = 0;
-    for (size_t i = 0; i < expected.pixels.size(); ++i) differ += shown.pixels[i] != expected.pixels[i];
+    for (int y = 0; y < shown.height; ++y) {
+      for (int x = 0; x < shown.width; ++x) {
+        const uint32_t pixel = shown.pixels[size_t(y) * size_t(shown.width) + size_t(x)];
+        if (x < window.left || y < window.top || x >= window.right || y >= window.bottom) continue;
+        if (x < place.left || y < place.top || x >= place.right || y >= place.bottom) {
+          differ += pixel != 0;
+          continue;
+        }
+        const int sx = (x - place.left) * 640 / w, sy = (y - place.top) * 480 / h;
+        const int r = w == 640 && h == 480 ? 0 : 1;  // unscaled: exactly that pixel
+        bool near = false;
+        for (int dy = -r; dy <= r && !near; ++dy) {
+          for (int dx = -r; dx <= r && !near; ++dx) {
+            near = expected.Row(std::clamp(sy + dy, 0, 479))[std::clamp(sx + dx, 0, 639)] == pixel;
+          }
+        }
+        differ += !near;
+      }
+    }
+    if (differ && std::getenv("KS_E2E_DUMP")) {
+      Surface s(shown.width, shown.height);
+      s.pixels = shown.pixels;
+      WritePng("/tmp/e2e-shown.png", s, &error);
+      WritePng("/tmp/e2e-replay.png", expected, &error);
+    }
     return differ;
   }
+  void Click(int x, int y, int button = 1) {
+    x_->Run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click " + std::to_string(button));
+    SleepMs(150);
+  }
   int Quit() {
-    x_.Press("Escape", 5);
+    x_->Press("Escape", 5);
     int status = -1;
     EXPECT_TRUE(player_.Wait(1000, &status)) << "still running a second after Escape";
     return status;
   }
+  void WriteStory(const std::string& script) {
+    Image bands{640, 480, {}};  // colour behind the text, as in the golden pictures
+    for (int y = 0; y < 480; ++y) bands.pixels.insert(bands.pixels.end(), 640, 0x203050u + uint32_t(y / 80) * 0x202010u);
+    story_.Write("bands.bmp", test::EncodeBmp(bands, 24));
+    story_.WriteScript("@Gbands.bmp," + script);
+  }
 
-  test::XSession x_;
+  std::unique_ptr<test::XSession> x_;
   test::TempStory story_;
   test::Child player_;
 };
 
 TEST_F(Player, TapsAndHeldKeysActOnceEachAndTheScreenIsTheReplays) {
-  Image bands{640, 480, {}};  // colour behind the text, as in the golden pictures
-  for (int y = 0; y < 480; ++y) bands.pixels.insert(bands.pixels.end(), 640, 0x203050u + uint32_t(y / 80) * 0x202010u);
-  story_.Write("bands.bmp", test::EncodeBmp(bands, 24));
-  std::string script = "@Gbands.bmp,";
+  std::string script;
   for (int page = 1; page <= 14; ++page) script += "@RPage " + std::to_string(page) + ".@E";
-  story_.WriteScript(script);
+  WriteStory(script);
   Launch();
   for (int i = 0; i < 10; ++i) {  // taps of 5 ms, far shorter than a frame
-    x_.Press("Return", 5);
+    x_->Press("Return", 5);
     SleepMs(120);
   }
   SleepMs(200);
@@ -79,7 +128,7 @@ TEST_F(Player, TapsAndHeldKeysActOnceEachAndTheScreenIsTheReplays) {
   for (int i = 0; i < 10; ++i) tenPresses += " E .";
   EXPECT_EQ(DiffersFromReplay(tenPresses), 0) << "ten taps did not turn exactly ten pages";
   for (const char* key : {"Return", "space", "Down"}) {  // held as a hand does
-    x_.Press(key);
+    x_->Press(key);
     SleepMs(100);
   }
   SleepMs(200);
@@ -90,17 +139,17 @@ TEST_F(Player, TapsAndHeldKeysActOnceEachAndTheScreenIsTheReplays) {
 }
 
 TEST_F(Player, MissingScriptOrDisplayIsOneLineAndExit1) {
-  Launch({}, /*waitForWindow=*/false);  // no DATA/Script.txt
+  Launch({}, {}, /*waitForWindow=*/false);  // no DATA/Script.txt
   int status = -1;
   ASSERT_TRUE(player_.Wait(5000, &status));
   EXPECT_EQ(status, 1);
   std::string log = Log();
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
   EXPECT_NE(log.find("DATA/Script.txt"), std::string::npos) << log;
-  EXPECT_FALSE(x_.WaitForWindow("Direct X", 200)) << "the window outlived the player";
+  EXPECT_FALSE(x_->WaitForWindow("Direct X", 200)) << "the window outlived the player";
 
   story_.WriteScript("page@E");
-  ASSERT_TRUE(player_.Start({KS_PLAYER}, story_.root(), {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
+  ASSERT_TRUE(player_.Start({KS_PLAYER, story_.root()}, "/", {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
                             story_.Path("player.log")));
   ASSERT_TRUE(player_.Wait(5000, &status)) << "the player runs on with nothing to show";
   EXPECT_EQ(status, 1);
@@ -115,9 +164,9 @@ TEST_F(Player, MusicLoopsPastItsLengthAndStopsOnD) {
   story_.Write("tone.wav", test::WavBytes(200, 440));
   story_.WriteScript("@Mtone.wav,Music plays.@E@DNow it stops.@E");
   const std::string raw = story_.Path("out.raw");
-  Launch({{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", raw}});
+  Launch({}, {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", raw}});
   SleepMs(1500);
-  x_.Press("Return");  // "@D"
+  x_->Press("Return");  // "@D"
   SleepMs(1000);
   EXPECT_EQ(Quit(), 0) << Log();
 
@@ -138,6 +187,79 @@ TEST_F(Player, MusicLoopsPastItsLengthAndStopsOnD) {
   // the last half second, it is silent.
   EXPECT_GE(std::count_if(loud.begin(), loud.end(), [](double l) { return l > 1000; }) * 50, 800);
   EXPECT_LT(*std::max_element(loud.end() - 10, loud.end()), 50);
+}
+
+// A story with a choice, played with the mouse alone.
+const char kChoiceStory[] =
+    "@R1st page@E@RChoose:@E@R@Cfirst way,1,second way,2,@\n@S1\n@Rwent the first way@E@S2\n@Rthe second way@E";
+
+TEST_F(Player, TheMouseDoesWhatTheKeysDoAndF12KeepsThePicture) {
+  WriteStory(kChoiceStory);
+  Launch();  // the story's folder as an argument, from another folder
+  Click(600, 450);
+  EXPECT_EQ(DiffersFromReplay(". E ."), 0) << "a click turns the page";
+  x_->Press("F12", 5);
+  SleepMs(1600);  // until its mark is gone
+  Click(600, 450, 3);
+  EXPECT_EQ(DiffersFromReplay(". E . S ."), 0) << "a right click opens the menu";
+  Click(600, 450, 3);
+  Click(600, 450);
+  Click(300, 348);  // the second choice
+  EXPECT_EQ(DiffersFromReplay(". E . S . D . D . E . E . D . E ."), 0) << "a click takes the choice under it";
+  EXPECT_EQ(Quit(), 0) << Log();
+
+  // The screenshot is the picture as it was, 640 x 480.
+  std::vector<std::filesystem::path> shots;
+  for (const auto& entry : std::filesystem::directory_iterator(story_.Path("Pictures/kamishibai"))) shots.push_back(entry);
+  ASSERT_EQ(shots.size(), 1u) << Log();
+  Image shot;
+  std::string error;
+  ASSERT_TRUE(ReadPng(shots[0].string(), &shot, &error)) << error;
+  EXPECT_EQ(shot.pixels, Replay(". E .").pixels);
+  EXPECT_NE(Log().find(shots[0].string()), std::string::npos) << Log();
+}
+
+TEST_F(Player, TwiceTheSizeAndAResizedWindowPlaceThePictureByTheSameRule) {
+  WriteStory(kChoiceStory);
+  StartX(1280, 960);
+  Launch();
+  Click(1200, 900);
+  Click(1200, 900);
+  Click(600, 696);  // the second choice, drawn twice the size
+  EXPECT_EQ(DiffersFromReplay(". E . E . D . E .", {0, 0, 1280, 960}), 0);
+  EXPECT_EQ(Quit(), 0) << Log();
+
+  Launch({"--window", story_.root()});
+  x_->Run("xdotool search --class kamishibai windowmove 0 0 windowsize 1000 700");
+  SleepMs(400);
+  // 1000 x 700 holds the picture 1.46 times: 933 x 700, centred.
+  EXPECT_EQ(DiffersFromReplay(".", {33, 0, 966, 700}, {0, 0, 1000, 700}), 0);
+  EXPECT_EQ(Quit(), 0) << Log();
+}
+
+TEST_F(Player, TheModeAndTheVolumeSurviveARestart) {
+  WriteStory(kChoiceStory);
+  StartX(1280, 960);
+  Launch();
+  x_->Press("F11", 5);
+  for (int i = 0; i < 3; ++i) x_->Press("minus", 5);
+  SleepMs(200);
+  EXPECT_EQ(Quit(), 0) << Log();
+  const std::vector<uint8_t> bytes = story_.Read("config/kamishibai/settings.ini");
+  const std::string settings(bytes.begin(), bytes.end());
+  EXPECT_NE(settings.find("mode = window"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("volume = 70"), std::string::npos) << settings;
+
+  Launch();
+  x_->Press("plus", 5);
+  SleepMs(200);
+  Image shown;
+  std::string error;
+  ASSERT_TRUE(x_->Screenshot(&shown, &error)) << error;
+  int lit = 0;  // the volume mark's bars, in a 640 x 480 window in the middle
+  for (int bar = 0; bar < 10; ++bar) lit += shown.pixels[size_t(240 + 26) * 1280 + size_t(320 + 67 + 14 * bar)] == 0x32FF32;
+  EXPECT_EQ(lit, 8) << "70% and one step up";
+  EXPECT_EQ(Quit(), 0) << Log();
 }
 
 }  // namespace

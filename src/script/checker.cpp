@@ -919,20 +919,4 @@ bool CheckStory(const std::string& root, StoryCheck* check, std::string* error) 
   return true;
 }
 
-std::string StoryRootFor(const std::string& path) {
-  std::string p = path;
-  while (p.size() > 1 && p.back() == '/') p.pop_back();
-  auto parent = [](const std::string& q) -> std::string {
-    const std::filesystem::path fp(q);
-    const std::string name = fp.filename().string();
-    if (name == "." || name == ".." || q == "/") return q + "/..";
-    const std::string up = fp.parent_path().string();
-    return up.empty() ? "." : up;
-  };
-  if (IsRegularFile(p)) return parent(parent(p));
-  if (FindStoryFile(p, kScriptFileName).found) return p;
-  if (FindStoryFile(p, "Script.txt").found) return parent(p);
-  return p;
-}
-
 }  // namespace ks

@@ -40,8 +40,5 @@ struct StoryCheck {
 // false with a reason when the script cannot be read.
 bool CheckStory(const std::string& root, StoryCheck* check, std::string* error);
 
-// The story folder `path` names: a story folder itself, its DATA folder, or
-// its DATA/Script.txt. A path that is none of these is returned as it is.
-std::string StoryRootFor(const std::string& path);
 
 }  // namespace ks

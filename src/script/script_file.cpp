@@ -2,6 +2,7 @@
 // read at the cursor with the C library's atol rule for numbers.
 #include "script/script_file.h"
 
+#include <filesystem>
 #include <limits>
 
 #include "platform/file_io.h"
@@ -54,6 +55,22 @@ int32_t AtolRule(const char* text) {
   if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
   if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(value);
+}
+
+std::string StoryRootFor(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  auto parent = [](const std::string& q) -> std::string {
+    const std::filesystem::path fp(q);
+    const std::string name = fp.filename().string();
+    if (name == "." || name == ".." || q == "/") return q + "/..";
+    const std::string up = fp.parent_path().string();
+    return up.empty() ? "." : up;
+  };
+  if (IsRegularFile(p)) return parent(parent(p));
+  if (FindStoryFile(p, kScriptFileName).found) return p;
+  if (FindStoryFile(p, "Script.txt").found) return parent(p);
+  return p;
 }
 
 }  // namespace ks

@@ -19,6 +19,10 @@ inline constexpr const char* kScriptFileName = "DATA\\Script.txt";
 // a reason when the file is missing, unreadable or 4 GiB or more.
 bool LoadScript(EngineState& state, std::string* error);
 
+// The story folder `path` names: a story folder itself, its DATA folder, or
+// its DATA/Script.txt. A path that is none of these is returned as it is.
+std::string StoryRootFor(const std::string& path);
+
 // Makes `bytes` the script, turning line feeds into commas. Shorter than
 // 4 GiB.
 void SetScript(EngineState& state, std::vector<uint8_t> bytes);

@@ -6,6 +6,7 @@
 #include "platform/sdl/mixer_audio.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <SDL_mixer.h>
 
 #include "engine/report.h"
@@ -86,6 +87,8 @@ void MixerAudio::OpenDevice(uint32_t noticeEvent) {
     return;
   }
   Mix_AllocateChannels(kChannels - 1);
+  Mix_MasterVolume(volume_);
+  Mix_VolumeMusic(volume_);
   Mix_HookMusicFinished(OnMusicFinished);
   Mix_ChannelFinished(OnChannelFinished);
   open_ = true;
@@ -169,6 +172,13 @@ void MixerAudio::Close(DeviceId device) {
   if (it->second.music) Mix_FreeMusic(it->second.music);
   if (it->second.chunk) Mix_FreeChunk(it->second.chunk);
   sounds_.erase(it);
+}
+
+void MixerAudio::SetVolume(int percent) {
+  volume_ = std::clamp(percent, 0, 100) * MIX_MAX_VOLUME / 100;
+  if (!open_) return;
+  Mix_MasterVolume(volume_);
+  Mix_VolumeMusic(volume_);
 }
 
 }  // namespace ks

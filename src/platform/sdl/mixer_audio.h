@@ -34,6 +34,7 @@ class MixerAudio : public AudioDevice {
   void Play(DeviceId device, bool notify) override;
   void Stop(DeviceId device) override;
   void Close(DeviceId device) override;
+  void SetVolume(int percent) override;
 
  private:
   struct Sound {
@@ -44,6 +45,7 @@ class MixerAudio : public AudioDevice {
   void Halt(AudioChannel channel);
 
   bool open_ = false;
+  int volume_ = 128;  // SDL_mixer's scale, 0 to 128
   std::string missing_;  // why there is no sound card, until it is said
   std::set<std::string> refused_;  // sound files refused and reported
   std::map<DeviceId, Sound> sounds_;

@@ -14,7 +14,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "engine/limits.h"
 #include "platform/sdl/quiet_stderr.h"
@@ -22,18 +24,34 @@
 namespace ks {
 namespace {
 
-// The keyboard: the story's four keys, and the two the window handles.
-enum class Action { kEnter, kSpace, kUp, kDown, kQuit, kFullScreen };
+// The keyboard, by the key's meaning (so "+" and "[" follow the layout):
+// the story's keys and Ctrl are levels, the reader's keys act once a press,
+// and Escape and the full-screen switch are the window's own.
+enum class Kind { kLevel, kReader, kEscape, kFullScreen };
 struct Binding {
-  SDL_Scancode scancode;
-  Action action;
+  SDL_Keycode key;
+  Kind kind;
+  int what;  // a Key or a ReaderKey
 };
 constexpr Binding kKeyTable[] = {
-    {SDL_SCANCODE_RETURN, Action::kEnter}, {SDL_SCANCODE_KP_ENTER, Action::kEnter},
-    {SDL_SCANCODE_SPACE, Action::kSpace},  {SDL_SCANCODE_UP, Action::kUp},
-    {SDL_SCANCODE_DOWN, Action::kDown},    {SDL_SCANCODE_ESCAPE, Action::kQuit},
-    {SDL_SCANCODE_F11, Action::kFullScreen},
+    {SDLK_RETURN, Kind::kLevel, int(Key::kEnter)},        {SDLK_KP_ENTER, Kind::kLevel, int(Key::kEnter)},
+    {SDLK_SPACE, Kind::kLevel, int(Key::kSpace)},         {SDLK_UP, Kind::kLevel, int(Key::kUp)},
+    {SDLK_DOWN, Kind::kLevel, int(Key::kDown)},           {SDLK_LCTRL, Kind::kLevel, int(Key::kCtrl)},
+    {SDLK_RCTRL, Kind::kLevel, int(Key::kCtrl)},          {SDLK_ESCAPE, Kind::kEscape, 0},
+    {SDLK_F11, Kind::kFullScreen, 0},
+    {SDLK_MINUS, Kind::kReader, int(ReaderKey::kVolumeDown)}, {SDLK_KP_MINUS, Kind::kReader, int(ReaderKey::kVolumeDown)},
+    {SDLK_PLUS, Kind::kReader, int(ReaderKey::kVolumeUp)},    {SDLK_EQUALS, Kind::kReader, int(ReaderKey::kVolumeUp)},
+    {SDLK_KP_PLUS, Kind::kReader, int(ReaderKey::kVolumeUp)}, {SDLK_0, Kind::kReader, int(ReaderKey::kMute)},
+    {SDLK_KP_0, Kind::kReader, int(ReaderKey::kMute)},        {SDLK_F12, Kind::kReader, int(ReaderKey::kScreenshot)},
+    {SDLK_PRINTSCREEN, Kind::kReader, int(ReaderKey::kScreenshot)}, {SDLK_F1, Kind::kReader, int(ReaderKey::kHelp)},
+    {SDLK_PAGEUP, Kind::kReader, int(ReaderKey::kBacklogOlder)},
+    {SDLK_PAGEDOWN, Kind::kReader, int(ReaderKey::kBacklogNewer)},
+    {SDLK_BACKSPACE, Kind::kReader, int(ReaderKey::kBacklogClose)}, {SDLK_TAB, Kind::kReader, int(ReaderKey::kSkip)},
+    {SDLK_a, Kind::kReader, int(ReaderKey::kAuto)},
+    {SDLK_LEFTBRACKET, Kind::kReader, int(ReaderKey::kAutoSlower)},
+    {SDLK_RIGHTBRACKET, Kind::kReader, int(ReaderKey::kAutoFaster)},
 };
+constexpr uint32_t kPointerHideMs = 2000;
 
 // Whether a window manager looks after the X display of `window` (it names
 // its check window on the root window). Other video systems always have one.
@@ -67,10 +85,15 @@ SDL_Rect Placement(int w, int h) {
 
 SdlPlatform::~SdlPlatform() { Close(); }
 
-bool SdlPlatform::Open(std::string* error) {
+bool SdlPlatform::Open(Settings* settings, std::string* error) {
+  settings_ = settings;
   // The window surface is drawn by us; SDL would otherwise put it on an
   // OpenGL texture, loading a GPU driver (or, without one, all of LLVM) for it.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // The window's class (X11) and app id (Wayland), which desktop entries and
+  // task bars match.
+  setenv("SDL_VIDEO_X11_WMCLASS", "kamishibai", 0);
+  setenv("SDL_VIDEO_WAYLAND_WMCLASS", "kamishibai", 0);
   int status = 0;
   {
     const QuietStderr quiet;
@@ -88,8 +111,10 @@ bool SdlPlatform::Open(std::string* error) {
     Close();
     return false;
   }
-  window_ = SDL_CreateWindow("Direct X", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kScreenWidth, kScreenHeight,
-                             SDL_WINDOW_HIDDEN | SDL_WINDOW_ALWAYS_ON_TOP);
+  const int x = settings_->windowX < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowX;
+  const int y = settings_->windowY < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowY;
+  window_ = SDL_CreateWindow("Direct X", x, y, settings_->windowWidth, settings_->windowHeight,
+                             SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
   shown_.assign(size_t(kScreenWidth) * kScreenHeight, 0);
   frame_ = window_ ? SDL_CreateRGBSurfaceWithFormatFrom(shown_.data(), kScreenWidth, kScreenHeight, 32,
                                                         kScreenWidth * 4, SDL_PIXELFORMAT_RGB888)
@@ -99,8 +124,10 @@ bool SdlPlatform::Open(std::string* error) {
     Close();
     return false;
   }
+  SDL_SetWindowMinimumSize(window_, kScreenWidth / 4, kScreenHeight / 4);
   managed_ = WindowManagerRunning(window_);
-  SetFullScreen(true);
+  if (settings_->fullScreen) SetFullScreen(true);
+  modeChanged_ = false;
   SDL_ShowWindow(window_);
   SDL_ShowCursor(SDL_DISABLE);
   SDL_RaiseWindow(window_);
@@ -121,6 +148,8 @@ void SdlPlatform::Close() {
   if (SDL_WasInit(0)) SDL_Quit();
 }
 
+bool SdlPlatform::TakeModeChanged() { return std::exchange(modeChanged_, false); }
+
 // Milliseconds since the machine started, as the frame gate expects of its
 // clock (so the first frame is not held back by a clock that starts at 0).
 uint32_t SdlPlatform::NowMs() {
@@ -131,7 +160,18 @@ uint32_t SdlPlatform::NowMs() {
 
 FrameKeys SdlPlatform::TakeKeys() {
   DrainEvents();
-  return keys_.Take();
+  FrameKeys keys = keys_.Take();
+  // A reader's key pressed twice before a frame acts in two frames.
+  for (unsigned key = 0; key < sizeof readerPresses_; ++key) {
+    if (readerPresses_[key] > 0) {
+      --readerPresses_[key];
+      keys.readerKeys |= 1u << key;
+    }
+  }
+  keys.pointerX = pointerX_;
+  keys.pointerY = pointerY_;
+  keys.pointerMoved = std::exchange(pointerMoved_, false);
+  return keys;
 }
 
 bool SdlPlatform::TakeMessage(Message* message) {
@@ -140,6 +180,59 @@ bool SdlPlatform::TakeMessage(Message* message) {
   *message = messages_.front();
   messages_.pop_front();
   return true;
+}
+
+void SdlPlatform::ShowPointer(bool on) {
+  if (on == pointerShown_) return;
+  pointerShown_ = on;
+  SDL_ShowCursor(on ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void SdlPlatform::OnKey(const SDL_KeyboardEvent& event) {
+  const bool down = event.type == SDL_KEYDOWN;
+  if (down) ShowPointer(false);
+  const SDL_Keycode key = event.keysym.sym;
+  // Alt+Enter switches the screen and is no Enter for the story.
+  if (key == SDLK_RETURN && (event.keysym.mod & KMOD_ALT)) {
+    if (down && !event.repeat) SetFullScreen(!fullScreen_), Show();
+    return;
+  }
+  bool bound = false;
+  for (const Binding& binding : kKeyTable) {
+    if (binding.key != key) continue;
+    bound = true;
+    switch (binding.kind) {
+      case Kind::kLevel: keys_.Set(Key(binding.what), down); break;
+      case Kind::kEscape:
+        if (down && !event.repeat) messages_.push_back(Message{Message::Kind::kEscape, {}});
+        break;
+      case Kind::kFullScreen:
+        if (down && !event.repeat) SetFullScreen(!fullScreen_), Show();
+        break;
+      case Kind::kReader: {
+        ReaderKey what = ReaderKey(binding.what);
+        if (what == ReaderKey::kSkip && (event.keysym.mod & KMOD_SHIFT)) what = ReaderKey::kSkipAll;
+        if (down && !event.repeat) Pressed(what);
+        break;
+      }
+    }
+  }
+  if (!bound && down && !event.repeat) Pressed(ReaderKey::kOther);
+}
+
+void SdlPlatform::Pressed(ReaderKey key) {
+  uint8_t& presses = readerPresses_[unsigned(key)];
+  if (presses < 8) ++presses;
+}
+
+// A point of the window, in the picture's own pixels; -1 off the picture.
+void SdlPlatform::PointAt(int x, int y) {
+  int w = 0, h = 0;
+  SDL_GetWindowSize(window_, &w, &h);
+  const SDL_Rect place = Placement(w, h);
+  const bool inside = x >= place.x && y >= place.y && x < place.x + place.w && y < place.y + place.h;
+  pointerX_ = inside ? int(int64_t(x - place.x) * kScreenWidth / place.w) : -1;
+  pointerY_ = inside ? int(int64_t(y - place.y) * kScreenHeight / place.h) : -1;
 }
 
 void SdlPlatform::DrainEvents() {
@@ -152,41 +245,58 @@ void SdlPlatform::DrainEvents() {
     switch (event.type) {
       case SDL_QUIT: messages_.push_back(Message{Message::Kind::kQuit, {}}); break;
       case SDL_KEYDOWN:
-      case SDL_KEYUP: {
-        const bool down = event.type == SDL_KEYDOWN;
-        for (const Binding& binding : kKeyTable) {
-          if (binding.scancode != event.key.keysym.scancode) continue;
-          switch (binding.action) {
-            case Action::kEnter: keys_.Set(Key::kEnter, down); break;
-            case Action::kSpace: keys_.Set(Key::kSpace, down); break;
-            case Action::kUp: keys_.Set(Key::kUp, down); break;
-            case Action::kDown: keys_.Set(Key::kDown, down); break;
-            case Action::kQuit:
-              if (down) messages_.push_back(Message{Message::Kind::kQuit, {}});
-              break;
-            case Action::kFullScreen:
-              if (down && !event.key.repeat) {
-                SetFullScreen(!fullScreen_);
-                Show();
-              }
-              break;
-          }
+      case SDL_KEYUP: OnKey(event.key); break;
+      case SDL_MOUSEMOTION:
+        PointAt(event.motion.x, event.motion.y);
+        pointerMoved_ = true;
+        ShowPointer(true);
+        pointerHideAt_ = NowMs() + kPointerHideMs;
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP:
+        PointAt(event.button.x, event.button.y);
+        if (event.button.button == SDL_BUTTON_LEFT) keys_.Set(Key::kLeftButton, event.type == SDL_MOUSEBUTTONDOWN);
+        if (event.button.button == SDL_BUTTON_RIGHT) keys_.Set(Key::kRightButton, event.type == SDL_MOUSEBUTTONDOWN);
+        break;
+      case SDL_MOUSEWHEEL: {
+        // Each notch is a tap of its own.
+        const int notches = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+        for (int i = 0; i < std::min(std::abs(notches), 8); ++i) {
+          const Key key = notches > 0 ? Key::kWheelUp : Key::kWheelDown;
+          keys_.Set(key, true);
+          keys_.Set(key, false);
         }
         break;
       }
       case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
-            event.window.event == SDL_WINDOWEVENT_RESTORED) {
-          stale_ = true;
-          Show();
+        switch (event.window.event) {
+          case SDL_WINDOWEVENT_SIZE_CHANGED:
+            if (!fullScreen_) settings_->windowWidth = event.window.data1, settings_->windowHeight = event.window.data2;
+            stale_ = true;
+            Show();
+            break;
+          case SDL_WINDOWEVENT_MOVED:
+            if (!fullScreen_) settings_->windowX = event.window.data1, settings_->windowY = event.window.data2;
+            break;
+          case SDL_WINDOWEVENT_EXPOSED:
+          case SDL_WINDOWEVENT_RESTORED:
+            stale_ = true;
+            Show();
+            break;
+          default: break;
         }
         break;
       default: break;
     }
   }
+  if (pointerShown_ && int32_t(NowMs() - pointerHideAt_) >= 0) ShowPointer(false);
 }
 
-void SdlPlatform::WaitForMessage(uint32_t ms) { SDL_WaitEventTimeout(nullptr, int(ms)); }
+void SdlPlatform::WaitForMessage(uint32_t ms) {
+  // Wake to hide the pointer when its time comes.
+  if (pointerShown_) ms = std::min(ms, std::max<uint32_t>(1, pointerHideAt_ - NowMs()));
+  SDL_WaitEventTimeout(nullptr, int(ms));
+}
 
 void SdlPlatform::Present(const Surface& surface) {
   const size_t bytes = shown_.size() * sizeof(uint32_t);
@@ -211,19 +321,29 @@ void SdlPlatform::Show() {
 }
 
 void SdlPlatform::SetFullScreen(bool on) {
+  if (on != fullScreen_) modeChanged_ = true;
   fullScreen_ = on;
+  settings_->fullScreen = on;
+  // Above other windows only while it covers the screen.
+  SDL_SetWindowAlwaysOnTop(window_, on ? SDL_TRUE : SDL_FALSE);
+  const int x = settings_->windowX < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowX;
+  const int y = settings_->windowY < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowY;
   if (managed_) {
     // The window manager does it; SDL waits a moment for it to answer.
     SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-    if (!on) SDL_SetWindowSize(window_, kScreenWidth, kScreenHeight);
+    if (!on) {
+      SDL_SetWindowSize(window_, settings_->windowWidth, settings_->windowHeight);
+      SDL_SetWindowPosition(window_, x, y);
+    }
   } else {
     // With no window manager there is nobody to ask (or to wait for): a
     // window without a border over the whole display is full screen.
-    SDL_Rect bounds{0, 0, kScreenWidth, kScreenHeight};
+    SDL_Rect bounds{x, y, settings_->windowWidth, settings_->windowHeight};
     if (on) SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &bounds);
     SDL_SetWindowBordered(window_, on ? SDL_FALSE : SDL_TRUE);
+    SDL_SetWindowResizable(window_, on ? SDL_FALSE : SDL_TRUE);
     SDL_SetWindowSize(window_, bounds.w, bounds.h);
-    SDL_SetWindowPosition(window_, on ? bounds.x : SDL_WINDOWPOS_CENTERED, on ? bounds.y : SDL_WINDOWPOS_CENTERED);
+    SDL_SetWindowPosition(window_, bounds.x, bounds.y);
   }
   stale_ = true;
 }

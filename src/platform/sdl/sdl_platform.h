@@ -10,9 +10,11 @@
 #include "platform/key_tracker.h"
 #include "platform/platform.h"
 #include "platform/sdl/mixer_audio.h"
+#include "reader/settings.h"
 
 struct SDL_Window;
 struct SDL_Surface;
+struct SDL_KeyboardEvent;
 
 namespace ks {
 
@@ -20,13 +22,18 @@ class SdlPlatform : public Platform {
  public:
   ~SdlPlatform() override;
 
-  // Opens one top-most window titled "Direct X", full screen on the
-  // desktop's own mode, pointer hidden, and the sound card (without one the
-  // story plays silently). Returns false with a reason when there is no
+  // Opens one window titled "Direct X", full screen on the desktop's own mode
+  // (and above other windows) or a window of its own, as `settings` say, the
+  // pointer hidden, and the sound card (without one the story plays
+  // silently). The window's mode, size and place go back into `settings` as
+  // the reader changes them. Returns false with a reason when there is no
   // display.
-  bool Open(std::string* error);
+  bool Open(Settings* settings, std::string* error);
   // Closes the sound card and the window; the desktop is as it was.
   void Close();
+  // Whether the reader switched between full screen and a window since the
+  // last call.
+  bool TakeModeChanged();
 
   uint32_t NowMs() override;
   FrameKeys TakeKeys() override;
@@ -40,17 +47,28 @@ class SdlPlatform : public Platform {
   void DrainEvents();
   // Draws the last presented picture into the window, scaled and letterboxed.
   void Show();
-  // Full screen on the desktop's own mode, or a 640 x 480 window.
+  // Full screen on the desktop's own mode, or the window the settings give.
   void SetFullScreen(bool on);
+  void OnKey(const SDL_KeyboardEvent& event);
+  void PointAt(int x, int y);
+  void Pressed(ReaderKey key);
+  void ShowPointer(bool on);
 
   SDL_Window* window_ = nullptr;
   SDL_Surface* frame_ = nullptr;     // wraps shown_
   std::vector<uint32_t> shown_;      // the picture on the screen
   bool stale_ = true;                // the window must be drawn again
-  bool fullScreen_ = true;
+  bool fullScreen_ = false;
   bool managed_ = true;  // a window manager looks after the window
   uint32_t noticeEvent_ = 0;
   KeyTracker keys_;
+  uint8_t readerPresses_[32] = {};  // by ReaderKey: presses not yet taken
+  int pointerX_ = -1, pointerY_ = -1;
+  bool pointerMoved_ = false;
+  bool pointerShown_ = false;
+  uint32_t pointerHideAt_ = 0;
+  Settings* settings_ = nullptr;
+  bool modeChanged_ = false;
   std::deque<Message> messages_;
   MixerAudio audio_;
 };

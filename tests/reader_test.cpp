@@ -1,0 +1,164 @@
+// What the player adds for its readers: settings, the mouse, the marks and
+// the help, and the player's command line.
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "reader/settings.h"
+#include "support.h"
+
+namespace ks {
+namespace {
+
+using test::PageString;
+
+TEST(Settings, DamagedKeysAreIgnoredOneByOneAndUnknownOnesKept) {
+  test::TempStory story;
+  const std::string path = story.Path("config/kamishibai/settings.ini");
+  Settings settings;
+  std::string problems;
+  LoadSettings(path, &settings, &problems);  // none yet: the defaults, quietly
+  EXPECT_EQ(problems, "");
+  EXPECT_EQ(settings, Settings{});
+
+  story.Write("config/kamishibai/settings.ini",
+              "# mine\nvolume = 300\nmode = sideways\nthis is no setting\nwindow_width = 800\nmuted = yes\n"
+              "future = 7\n[plugins]\nsparkle = on\n");
+  LoadSettings(path, &settings, &problems);
+  EXPECT_EQ(settings.volume, 100);
+  EXPECT_TRUE(settings.fullScreen);
+  EXPECT_EQ(settings.windowWidth, 800);
+  EXPECT_TRUE(settings.muted);
+  EXPECT_EQ(problems, "settings file " + path + ": ignored line 4 is not \"key = value\", a bad volume, a bad mode");
+
+  settings.volume = 40;
+  std::string error;
+  ASSERT_TRUE(SaveSettings(path, settings, &error)) << error;
+  Settings again;
+  LoadSettings(path, &again, &problems);
+  EXPECT_EQ(again, settings);
+  EXPECT_EQ(problems, "");
+  const std::vector<uint8_t> saved = story.Read("config/kamishibai/settings.ini");
+  EXPECT_NE(std::string(saved.begin(), saved.end()).find("future = 7\n[plugins]\nsparkle = on\n"), std::string::npos);
+
+  // A write that cannot finish (a full disk) leaves the old file whole.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{}, small{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  small = old;
+  small.rlim_cur = 64;
+  setrlimit(RLIMIT_FSIZE, &small);
+  settings.volume = 10;
+  EXPECT_FALSE(SaveSettings(path, settings, &error));
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_EQ(story.Read("config/kamishibai/settings.ini"), saved);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(story.Path("config/kamishibai")), {}), 1);
+
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);  // unreadable as a file: the defaults, and one line
+  Settings defaults;
+  LoadSettings(path, &defaults, &problems);
+  EXPECT_EQ(defaults, Settings{});
+  EXPECT_NE(problems.find("using the default settings"), std::string::npos) << problems;
+}
+
+class Reader : public test::FrameTest {
+ protected:
+  // One frame with `keys` as the platform gives them.
+  void Frame(FrameKeys keys) {
+    platform_.SetKeys({keys, false});
+    const uint64_t before = platform_.processed();
+    while (platform_.processed() == before) ASSERT_TRUE(MainLoopStep(state_, platform_));
+  }
+  static FrameKeys Press(ReaderKey key) {
+    FrameKeys keys;
+    keys.Press(key);
+    return keys;
+  }
+  static FrameKeys Pointer(int x, int y, bool left = false, bool right = false) {
+    FrameKeys keys;
+    keys.pointerX = x, keys.pointerY = y, keys.pointerMoved = true;
+    keys.leftButton = left, keys.rightButton = right;
+    return keys;
+  }
+};
+
+TEST_F(Reader, TheMouseActsAsTheStorysKeys) {
+  Start("one@E@Rtwo@E@Rthree@E@Cleft,1,right,2,@\n@S1\n@Rwent left@E@S2\n@Rwent right@E");
+  Frame(Pointer(10, 10, true));  // a click anywhere on a page: Enter
+  Frame(Pointer(10, 10, true));  // held: once
+  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=two");
+  Frame({.wheelDown = true});
+  Frame({});
+  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=three");
+  Frame(Pointer(10, 10, false, true));  // right: the menu
+  Frame(Pointer(290, 265));              // over the fourth row
+  EXPECT_EQ(Summary(), "mode=-1 cursor=3 page=three");
+  Frame(Pointer(10, 10, false, false));
+  Frame(Pointer(10, 10, false, true));  // right again: cancel
+  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=three");
+  Frame({});
+  Frame({.enter = true});
+  Frame(Pointer(10, 330, true));  // beside the choices: nothing
+  Frame(Pointer(10, 330));
+  EXPECT_EQ(state_.screen.uiMode, 2);
+  Frame(Pointer(290, 345, true));  // on the second
+  EXPECT_EQ(Summary(), "mode=0 cursor=1 page=went right");
+}
+
+TEST_F(Reader, MarksShowForAWhileAndTheHelpSwallowsTheKeyThatClosesIt) {
+  test::RecordingAudio audio;
+  Start("one@E@Rtwo@E");
+  state_.sound.audio = &audio;
+  auto litBars = [&] {
+    int lit = 0;
+    for (int bar = 0; bar < 10; ++bar) lit += Shown(67 + 14 * bar, 26) == 0x32FF32;
+    return lit;
+  };
+  Frame(Press(ReaderKey::kVolumeDown));
+  Frame(Press(ReaderKey::kVolumeDown));
+  EXPECT_EQ(litBars(), 8);
+  EXPECT_EQ(state_.reader.settings.volume, 80);
+  EXPECT_TRUE(state_.reader.settingsChanged);
+  Frame(Press(ReaderKey::kMute));
+  EXPECT_EQ(litBars(), 0);
+  ASSERT_TRUE(Frames(".*31"));  // a second later the mark is gone
+  EXPECT_EQ(Shown(67, 26), Shown(67, 100));
+  Frame(Press(ReaderKey::kMute));
+
+  Frame(Press(ReaderKey::kHelp));
+  EXPECT_EQ(Shown(50, 240), 0xFFFFFFu);  // the help's box
+  Frame({.enter = true});                // closes it, and does nothing else
+  Frame({.enter = true});
+  EXPECT_EQ(Shown(50, 240), 0u);
+  Frame({});
+  EXPECT_EQ(PageString(state_), "one");
+  EXPECT_EQ(audio.calls, std::vector<std::string>{});  // no sound played, though the volume changed
+  Frame({.enter = true});
+  EXPECT_EQ(PageString(state_), "two");
+}
+
+// The player's command line, where no display is needed.
+TEST(PlayerCommandLine, HelpVersionBadArgumentsAndNoStory) {
+  test::TempStory story;
+  auto run = [&](const std::string& args) {
+    const int raw = std::system((KS_PLAYER " " + args + " >" + story.Path("out") + " 2>&1").c_str());
+    const std::vector<uint8_t> out = story.Read("out");
+    return std::pair{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(out.begin(), out.end())};
+  };
+  EXPECT_EQ(run("--help").first, 0);
+  EXPECT_NE(run("--help").second.find("usage: kamishibai [OPTIONS] [STORY]"), std::string::npos);
+  EXPECT_EQ(run("--version").second.substr(0, 11), "kamishibai ");
+  EXPECT_EQ(run("--frobnicate").first, 2);
+  EXPECT_EQ(run("a b").first, 2);
+  const auto [status, out] = run(story.root());
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(out, "kamishibai: no story at " + story.root() + ": " + story.root() + "/DATA/Script.txt is not there\n");
+}
+
+}  // namespace
+}  // namespace ks
