@@ -123,6 +123,15 @@ TEST_F(Story, GateOpensEvery33MillisecondsOnAnUnsignedDifference) {
   EXPECT_EQ(TimeToNextFrame(state_, platform_.NowMs()), 33u);
 }
 
+// A CR LF pair in the page is one line break, as CR or LF alone is.
+TEST_F(Story, LineBreaksOfThePage) {
+  Start("a\r\n@Nb\rc@Nd@E");  // the page holds a CR LF b CR c LF d
+  ASSERT_TRUE(Frames("."));
+  for (int line = 0; line < 5; ++line) {
+    EXPECT_EQ(CountShown(40, 35 + 16 * line, 60, 51 + 16 * line, kWhitePixel) > 0, line < 4) << line;
+  }
+}
+
 // The order of work in a frame shows: the page is drawn over the picture the
 // frame started from, and a page that ran into a choice list is drawn once
 // more, up to its old terminator.
@@ -167,7 +176,8 @@ TEST_F(Story, NoticesSaveAndLoadFromTheMenu) {
   constexpr uint32_t kGrey = 0x808080;  // the box's white and black both show
   story_.Write("grey.bmp", EncodeBmp(SolidImage(640, 480, kGrey), 24));
   story_.Write("theme.wav", WavBytes(60000));
-  Start("@Ggrey.bmp,@Mtheme.wav,one@E@Dtwo@E");
+  story_.Write("rain.wav", WavBytes(60000));
+  Start("@Ggrey.bmp,@Mtheme.wav,one@E@Arain.wav,@Dtwo@E");
   ASSERT_TRUE(Frames("S E ."));
   EXPECT_EQ(story_.Read("DATA/save.txt").size(), 1068u);
   EXPECT_EQ(Shown(300, 245), kWhitePixel);  // inside the box
@@ -181,8 +191,10 @@ TEST_F(Story, NoticesSaveAndLoadFromTheMenu) {
   ASSERT_TRUE(Frames("S D . E"));  // load
   EXPECT_EQ(Summary(), "mode=0 cursor=0 page=one loaded");
   EXPECT_EQ(platform_.audio().starts(AudioChannel::kMusic), 2);
+  EXPECT_EQ(state_.sound.loopSeChannel.playing, 1u);
   ASSERT_TRUE(Frames("E"));  // the press that loaded does not dismiss it
   EXPECT_EQ(state_.screen.loadedNotice, 1u);
+  EXPECT_EQ(state_.sound.loopSeChannel.playing, 0u);  // stopped while the notice shows
   ASSERT_TRUE(Frames(". E . E"));
   EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
 

@@ -133,6 +133,8 @@ TEST_F(Interpreter, PagesCommandsAndText) {
       {"top@E@J3,", 2, "toptop|5"},       // label 3 never defined: the start
       {"@S1,x@E@J101,", 2, "xx|7"},       // outside 0 to 99: the start
       {"a@S12,b@E", 1, "ab|end"},  {"a@S,b@E", 1, "ab|end"},  {"ab@S12", 1, "ab|end"},
+      {"a@S1\rX,b@E", 1, "ab|end"},  // the whole field, a CR in it too
+      {"@J99,skipped@S99,here@E", 1, "here|end"},
       {"dark@Fafter@E", 1, "dark|6 fade"},
       {"@T@Z@Hpage@E", 1, "page|end title quit"},  // "@Z" lets the page finish
       {"@S1,@J1,", 1, "|end"},            // a loop with no stop ends after one lap
