@@ -2,8 +2,10 @@
 // the keyboard and the mouse. The reader's settings (the window, the volume,
 // auto mode's pace) are kept between runs.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "engine/engine_state.h"
@@ -14,6 +16,7 @@
 #include "platform/install_paths.h"
 #include "platform/sdl/sdl_platform.h"
 #include "platform/story_path.h"
+#include "reader/aids.h"
 #include "reader/settings.h"
 #include "script/script_file.h"
 
@@ -27,6 +30,7 @@ constexpr const char* kUsage =
     "  --window      play in a window this time\n"
     "  --fullscreen  play full screen this time\n"
     "  --demo        play the demo story that comes with the player\n"
+    "  --skip-all    let Ctrl and Tab skip pages not read yet too\n"
     "  --help        print this and exit; --version: print the version\n"
     "Keys: Enter or a click goes on and chooses, Up/Down or the pointer moves the\n"
     "highlight, Space or a right click opens the menu, Escape quits. F1 shows\n"
@@ -35,6 +39,8 @@ constexpr const char* kUsage =
     "Settings: $XDG_CONFIG_HOME/kamishibai/settings.ini (~/.config/kamishibai/).\n"
     "Exit status: 0 when the story or the reader ends it, 1 on an error (no\n"
     "script, no display, no Japanese font), 2 for bad arguments.\n";
+
+constexpr uint32_t kReadMarksEveryMs = 3 * 60 * 1000;
 
 int UsageError(const std::string& why) {
   std::fprintf(stderr, "kamishibai: %s\n%s", why.c_str(), kUsage);
@@ -45,6 +51,7 @@ struct Options {
   std::string story = ".";
   std::string folder;
   bool demo = false;
+  bool skipAll = false;
   int fullScreen = -1;  // -1: as the settings say
 };
 
@@ -69,6 +76,8 @@ int ParseOptions(int argc, char** argv, Options* options) {
       options->fullScreen = arg == "--fullscreen";
     } else if (arg == "--demo") {
       options->demo = true;
+    } else if (arg == "--skip-all") {
+      options->skipAll = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg);
     } else if (storyGiven) {
@@ -107,6 +116,8 @@ int main(int argc, char** argv) {
 
   ks::EngineState state;
   state.storyRoot = root;
+  state.reader.keepReadMarks = true;
+  state.reader.skipAllAlways = options.skipAll;
   ks::Settings& settings = state.reader.settings;
   const std::string settingsPath = ks::SettingsPath();
   std::string problems;
@@ -134,11 +145,30 @@ int main(int argc, char** argv) {
     if (runOnlyMode) kept.fullScreen = rememberedMode;
     if (!ks::SaveSettings(settingsPath, kept, &error)) ks::Report(error);
   };
+  // The read marks are written every few minutes at most, on a thread of
+  // their own so that no page turn waits for the disk, and at the end.
+  std::thread writer;
+  uint32_t marksWritten = platform.NowMs();
+  const char* every = std::getenv("KAMISHIBAI_READ_MARKS_MS");  // for tests: how often, in ms
+  const uint32_t marksEvery = every ? uint32_t(std::strtoul(every, nullptr, 10)) : kReadMarksEveryMs;
+  auto writeMarks = [&](bool now) {
+    if (!state.reader.readRunsChanged || (!now && platform.NowMs() - marksWritten < marksEvery)) return;
+    if (writer.joinable()) writer.join();
+    state.reader.readRunsChanged = false;
+    marksWritten = platform.NowMs();
+    writer = std::thread([file = state.reader.readMarksFile, text = ks::FormatReadMarks(state.reader)] {
+      std::string why;
+      if (!ks::WriteReadMarks(file, text, &why)) ks::Report(why);
+    });
+  };
   while (ks::MainLoopStep(state, platform)) {
     const bool modeChanged = platform.TakeModeChanged();
     runOnlyMode = runOnlyMode && !modeChanged;
     if (modeChanged || std::exchange(state.reader.settingsChanged, false)) save();
+    writeMarks(false);
   }
+  writeMarks(true);
+  if (writer.joinable()) writer.join();
   ks::ShutDown(state);
   platform.Close();
   save();  // the window's size and place as they were last

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "present/png.h"
+#include "reader/aids.h"
 #include "support.h"
 #include "x_session.h"
 
@@ -32,7 +33,8 @@ class Player : public ::testing::Test {
   void Launch(std::vector<std::string> args = {}, const std::map<std::string, std::string>& env = {},
               bool waitForWindow = true) {
     std::map<std::string, std::string> all = {{"DISPLAY", x_->display()}, {"HOME", story_.root()},
-                                              {"XDG_CONFIG_HOME", story_.Path("config")}};
+                                              {"XDG_CONFIG_HOME", story_.Path("config")},
+                                              {"XDG_DATA_HOME", story_.Path("data")}};
     all.insert(env.begin(), env.end());
     if (args.empty()) args = {story_.root()};
     args.insert(args.begin(), KS_PLAYER);
@@ -260,6 +262,55 @@ TEST_F(Player, TheModeAndTheVolumeSurviveARestart) {
   for (int bar = 0; bar < 10; ++bar) lit += shown.pixels[size_t(240 + 26) * 1280 + size_t(320 + 67 + 14 * bar)] == 0x32FF32;
   EXPECT_EQ(lit, 8) << "70% and one step up";
   EXPECT_EQ(Quit(), 0) << Log();
+}
+
+TEST_F(Player, TheWheelTurnsTheBacklogAndCtrlSkipsWhatWasReadBefore) {
+  std::string script, tenPresses = ".";
+  for (int page = 1; page <= 40; ++page) script += "@RPage " + std::to_string(page) + ".@E";
+  for (int i = 0; i < 10; ++i) tenPresses += " E .";
+  WriteStory(script);
+  Launch();
+  for (int i = 0; i < 10; ++i) x_->Press("Return", 5), SleepMs(80);
+  x_->Run("xdotool click 4");  // wheel up: the page before
+  SleepMs(150);
+  EXPECT_EQ(DiffersFromReplay(tenPresses + " B ."), 0);
+  x_->Run("xdotool click 5 click 5");  // down twice: past the newest, closed
+  SleepMs(150);
+  EXPECT_EQ(DiffersFromReplay(tenPresses), 0);
+  EXPECT_EQ(Quit(), 0) << Log();
+
+  Launch();  // pages 1 to 11 were read
+  x_->Run("xdotool keydown Control_L sleep 1 keyup Control_L");
+  SleepMs(150);
+  EXPECT_EQ(DiffersFromReplay(tenPresses + " E ."), 0) << "Ctrl did not stop at page 12";
+  EXPECT_EQ(Quit(), 0) << Log();
+}
+
+// The read marks are replaced whole or not at all: a player killed while it
+// skips, and writes them all the time, never leaves them damaged.
+TEST_F(Player, ReadMarksOfAKilledPlayerAreNeverDamaged) {
+  std::string script;
+  for (int page = 1; page <= 3000; ++page) script += "@R" + std::to_string(page) + "@E";
+  WriteStory(script);
+  bool marked = false;
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    Launch({"--skip-all", story_.root()}, {{"KAMISHIBAI_READ_MARKS_MS", "0"}});
+    x_->Run("xdotool keydown Control_L");
+    SleepMs(100 + attempt * 23 % 400);
+    player_.Kill();
+    x_->Run("xdotool keyup Control_L");
+    EngineState state;
+    state.script.scriptSize = uint32_t(script.size() + 12);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(story_.Path("data"))) {
+      if (entry.path().filename() != "read") continue;
+      state.reader.readMarksFile = entry.path();
+      std::string problem;
+      LoadReadMarks(state, &problem);
+      EXPECT_EQ(problem, "") << "attempt " << attempt;
+      marked = marked || !state.reader.readRuns.empty();
+    }
+  }
+  EXPECT_TRUE(marked) << "no read marks were ever written";
 }
 
 }  // namespace

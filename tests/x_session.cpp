@@ -29,11 +29,13 @@ bool HaveTools(const std::vector<std::string>& names) {
   return true;
 }
 
-Child::~Child() {
-  if (pid_ > 0) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
+Child::~Child() { Kill(); }
+
+void Child::Kill() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
 }
 
 bool Child::Start(const std::vector<std::string>& argv, const std::string& dir,

@@ -28,6 +28,8 @@ class Child {
   // Waits up to `ms` for the child to end. Returns true with its exit status
   // (or 128 + signal) when it ended.
   bool Wait(int ms, int* status);
+  // Ends it at once with SIGKILL.
+  void Kill();
 
  private:
   pid_t pid_ = -1;

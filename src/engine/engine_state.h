@@ -123,6 +123,7 @@ struct SoundState {
   SoundChannel oneShotSeChannel{AudioChannel::kOneShotEffect};
   SoundChannel pageSound{AudioChannel::kPageSound};
   AudioDevice* audio = nullptr;  // none: the channels keep their flags, silent
+  bool quietEffects = false;     // one-shot effects and the page sound are not started
 };
 
 // The menu's font (rows and choices) and the page's (page text and notices).

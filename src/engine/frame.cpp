@@ -5,8 +5,8 @@
 #include "engine/screens.h"
 #include "present/compose.h"
 #include "present/fade.h"
+#include "reader/aids.h"
 #include "reader/reader.h"
-#include "script/interpreter.h"
 
 namespace ks {
 
@@ -21,20 +21,32 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
   state.screen.lastFrameTime = now;
 
   // Fade frames darken the visible picture in place; nothing is composed.
+  // While the reader skips, the fade completes at once.
   if (state.screen.fadeActive) {
-    state.screen.fadeActive = uint32_t(FadeStep(state.display.primarySurface));
+    do {
+      state.screen.fadeActive = uint32_t(FadeStep(state.display.primarySurface));
+    } while (state.screen.fadeActive && SkipsFades(state));
     state.display.sceneShown = false;
     platform.Present(state.display.primarySurface);
-    if (!state.screen.fadeActive) RunScript(state);
+    if (!state.screen.fadeActive) RunStory(state);
     return true;
   }
 
   FrameKeys keys = platform.TakeKeys();
   TakeReaderInput(state, keys, now);
   Scene scene = BeginFrame(state.display);
-  if (!HandleKeys(state, keys, scene)) {
-    AbandonFrame(state.display);
-    return true;
+  if (!BacklogFrame(state, keys, scene)) {
+    DriveAids(state, keys, now);
+    // What a skip plays but the reader would not hear: one-shot effects and
+    // the page sound.
+    state.sound.quietEffects = SkipsFades(state);
+    const bool shown = HandleKeys(state, keys, scene);
+    state.sound.quietEffects = false;
+    if (!shown) {
+      AbandonFrame(state.display);
+      return true;
+    }
+    AddAidMarks(scene, state, now);
   }
   AddReaderOverlays(scene, state, now);
   if (ComposeFrame(state, std::move(scene))) Flip(state, platform);

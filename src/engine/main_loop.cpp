@@ -2,6 +2,9 @@
 
 #include "engine/frame.h"
 #include "present/font.h"
+#include "engine/report.h"
+#include "engine/screens.h"
+#include "reader/aids.h"
 #include "reader/reader.h"
 #include "save/save_file.h"
 #include "script/interpreter.h"
@@ -20,7 +23,13 @@ bool StartUp(EngineState& state, Platform& platform, std::string* error) {
   // The fonts before the first page: without them the program ends, and it
   // should not start the story's music on its way out.
   if (!OpenFonts(state.fonts, error)) return false;
-  RunScript(state);  // the first page is ready before the first frame
+  if (state.reader.keepReadMarks) {
+    state.reader.readMarksFile = ReadMarksFile(state.script);
+    std::string problem;
+    LoadReadMarks(state, &problem);
+    if (!problem.empty()) Report(problem);
+  }
+  RunStory(state);  // the first page is ready before the first frame
   return true;
 }
 

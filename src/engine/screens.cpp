@@ -12,6 +12,7 @@
 #include "engine/screens.h"
 
 #include "engine/report.h"
+#include "reader/aids.h"
 #include "save/save_file.h"
 #include "script/interpreter.h"
 #include "script/label_index.h"
@@ -56,7 +57,7 @@ void TextPage(EngineState& state, const FrameKeys& keys, Scene& scene) {
   if (!AnyNotice(screen)) {
     if (EnterActs(state, keys)) {
       state.input.enterLatch = 1;
-      RunScript(state);
+      RunStory(state);
     }
     if (keys.space && !state.input.enterLatch) screen.uiMode = kUiMenu;
   }
@@ -69,7 +70,7 @@ void TextPage(EngineState& state, const FrameKeys& keys, Scene& scene) {
   if (screen.titleNotice) {
     ShowNotice(state, keys, scene, screen.titleNotice, Notice::kTitle, [&] {
       state.script.scriptPos = 0;
-      RunScript(state);
+      RunStory(state);
     });
     StopLoopSe(state);
   }
@@ -97,6 +98,7 @@ bool SystemMenu(EngineState& state, const FrameKeys& keys, Scene& scene) {
           screen.uiMode = kUiPage;
           screen.loadedNotice = 1;
           state.input.enterLatch = 1;
+          NoteLoadedPage(state);
           return false;
         }
         Report(error);  // nothing was loaded: back to the page as on cancel
@@ -121,7 +123,7 @@ void ChoiceList(EngineState& state, const FrameKeys& keys, Scene& scene) {
     const bool onAChoice = screen.cursor >= 0 && screen.cursor < count;
     state.script.scriptPos = LabelPosition(state, onAChoice ? state.choices.choiceTargets[screen.cursor] : -1);
     screen.uiMode = kUiPage;
-    RunScript(state);
+    RunStory(state);
     state.input.enterLatch = 1;
   }
   // Against `uiMode` as it is now: 0 when a choice was just taken.
@@ -129,6 +131,12 @@ void ChoiceList(EngineState& state, const FrameKeys& keys, Scene& scene) {
 }
 
 }  // namespace
+
+void RunStory(EngineState& state) {
+  const uint32_t start = state.script.scriptPos;
+  RunScript(state);
+  NoteRun(state, start);
+}
 
 bool HandleKeys(EngineState& state, const FrameKeys& keys, Scene& scene) {
   if (!keys.enter) state.input.enterLatch = 0;

@@ -38,6 +38,11 @@ class AudioDevice {
   virtual void Stop(DeviceId device) = 0;
   // Closes a device; its id is dead from then on. Unknown ids are ignored.
   virtual void Close(DeviceId device) = 0;
+  // Whether a device is playing now.
+  virtual bool IsPlaying(DeviceId device) const {
+    (void)device;
+    return false;
+  }
   // The loudness of everything, 0 (silent) to 100 (as the files are).
   virtual void SetVolume(int percent) { (void)percent; }
 };

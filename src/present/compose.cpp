@@ -23,6 +23,9 @@ void Draw(EngineState& state, const DrawOp& op) {
       if (pageFont) TextOut(target, *pageFont, op.box.left, op.box.top, text.data(), text.size(), op.color);
       break;
     case DrawOp::Kind::kFill: FillRect(target, op.box, op.color); break;
+    case DrawOp::Kind::kDarken:
+      for (uint32_t& pixel : target.pixels) pixel = (pixel >> 1) & 0x7F7F7F;
+      break;
   }
 }
 

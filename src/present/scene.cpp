@@ -84,6 +84,16 @@ int ChoiceAt(const ChoiceState& choices, int32_t count, int x, int y) {
   return x < choices.choiceX + width + 8 ? i : -1;
 }
 
+void AddBacklogPage(Scene& scene, const std::string& text, size_t n, size_t total) {
+  scene.ops.push_back({DrawOp::Kind::kDarken, {0, 0, kScreenWidth, kScreenHeight}, kBlack, {}});
+  scene.ops.push_back({DrawOp::Kind::kPageText, kPageRect, kWhite, text});
+  AddText(scene, DrawOp::Kind::kNoticeText, 540, 452, std::to_string(n) + " / " + std::to_string(total), kWhite);
+}
+
+void AddModeMark(Scene& scene, const std::string& text) {
+  AddText(scene, DrawOp::Kind::kNoticeText, 590, 8, text, kHighlight);
+}
+
 void AddVolumeMark(Scene& scene, int volume, bool muted) {
   scene.ops.push_back({DrawOp::Kind::kBox, {10, 10, 214, 42}, kBlack, {}});
   static const std::string kVolume = Words("音量"), kMuted = Words("消音");

@@ -18,7 +18,7 @@ struct PageState;
 struct ChoiceState;
 
 struct DrawOp {
-  enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText, kFill };
+  enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText, kFill, kDarken };
   Kind kind = Kind::kPageText;
   Rect box;  // the rectangle of a box or of the page; x, y in left, top for text
   Color color;
@@ -54,5 +54,10 @@ int ChoiceAt(const ChoiceState& choices, int32_t count, int x, int y);
 void AddVolumeMark(Scene& scene, int volume, bool muted);
 void AddShotMark(Scene& scene);
 void AddHelp(Scene& scene, const std::vector<std::string>& lines);
+// A page of the backlog, drawn as the page was, over the picture darkened to
+// half, with where it is ("n / N").
+void AddBacklogPage(Scene& scene, const std::string& text, size_t n, size_t total);
+// A mode's mark in the top right corner ("SKIP", "AUTO").
+void AddModeMark(Scene& scene, const std::string& text);
 
 }  // namespace ks

@@ -96,6 +96,7 @@ void PointerToKeys(EngineState& state, FrameKeys& keys) {
   const bool right = keys.rightButton && !reader.rightButtonWasDown;
   reader.leftButtonWasDown = keys.leftButton;
   reader.rightButtonWasDown = keys.rightButton;
+  if (reader.backlogShown >= 0) return;  // the backlog reads the wheel and buttons itself
   ScreenState& screen = state.screen;
   if (OnPage(screen)) {
     if (left || keys.wheelDown) keys.enter = true;
@@ -158,8 +159,10 @@ void TakeReaderInput(EngineState& state, FrameKeys& keys, uint32_t now) {
 }
 
 bool CloseReaderScreen(EngineState& state) {
-  if (!state.reader.helpShown) return false;
-  state.reader.helpShown = false;
+  ReaderState& reader = state.reader;
+  if (!reader.helpShown && reader.backlogShown < 0) return false;
+  reader.helpShown = false;
+  reader.backlogShown = -1;
   return true;
 }
 

@@ -29,7 +29,9 @@ DeviceId OpenSound(EngineState& state, AudioChannel kind, const char* fileName) 
 void PlayOnChannel(EngineState& state, SoundChannel& channel, const char* fileName, bool repeats) {
   StopChannel(state, channel);
   CopyName(channel.fileName, fileName);
-  channel.device = OpenSound(state, channel.kind, fileName);
+  // Skipped pages play no one-shot sound; the channel's state is as if they had.
+  const bool quiet = state.sound.quietEffects && !repeats;
+  channel.device = quiet ? kNoDevice : OpenSound(state, channel.kind, fileName);
   if (channel.device != kNoDevice) state.sound.audio->Play(channel.device, repeats);
   channel.playing = 1;
 }

@@ -32,7 +32,12 @@ bool ParseKeyTokens(const std::string& text, std::vector<KeyToken>* frames, std:
           case 'U': frame.keys.up = true; break;
           case 'D': frame.keys.down = true; break;
           case 'X': frame.escape = true; break;
-          default: return bad("keys are . or any of E S U D X");
+          case 'K': frame.keys.ctrl = true; break;
+          case 'B': frame.keys.Press(ReaderKey::kBacklogOlder); break;
+          case 'N': frame.keys.Press(ReaderKey::kBacklogNewer); break;
+          case 'A': frame.keys.Press(ReaderKey::kAuto); break;
+          case 'T': frame.keys.Press(ReaderKey::kSkip); break;
+          default: return bad("keys are . or any of E S U D X, K B N A T");
         }
       }
     }

@@ -90,6 +90,13 @@ void SimulatedAudio::FinishDue() {
   }
 }
 
+bool SimulatedAudio::IsPlaying(DeviceId id) const {
+  const auto it = devices_.find(id);
+  if (it == devices_.end() || !it->second.playing) return false;
+  const Device& device = it->second;
+  return !device.lengthMs || now_ - device.startedAt < *device.lengthMs;
+}
+
 bool SimulatedAudio::IsPlaying(AudioChannel channel) const {
   return std::any_of(devices_.begin(), devices_.end(),
                      [&](const auto& entry) { return entry.second.playing && entry.second.channel == channel; });

@@ -29,6 +29,7 @@ class SimulatedAudio : public AudioDevice {
   void Play(DeviceId device, bool notify) override;
   void Stop(DeviceId device) override;
   void Close(DeviceId device) override;
+  bool IsPlaying(DeviceId device) const override;
 
   // When the next playing device ends, if one ever does.
   std::optional<uint32_t> NextEnd() const;

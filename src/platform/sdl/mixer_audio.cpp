@@ -174,6 +174,13 @@ void MixerAudio::Close(DeviceId device) {
   sounds_.erase(it);
 }
 
+bool MixerAudio::IsPlaying(DeviceId device) const {
+  const auto it = sounds_.find(device);
+  if (it == sounds_.end() || !open_) return false;
+  const AudioLock lock;
+  return gChannels[int(it->second.channel)].device == device;
+}
+
 void MixerAudio::SetVolume(int percent) {
   volume_ = std::clamp(percent, 0, 100) * MIX_MAX_VOLUME / 100;
   if (!open_) return;

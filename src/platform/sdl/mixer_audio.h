@@ -34,6 +34,7 @@ class MixerAudio : public AudioDevice {
   void Play(DeviceId device, bool notify) override;
   void Stop(DeviceId device) override;
   void Close(DeviceId device) override;
+  bool IsPlaying(DeviceId device) const override;
   void SetVolume(int percent) override;
 
  private:

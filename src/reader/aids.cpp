@@ -1,0 +1,209 @@
+#include "reader/aids.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+#include "engine/sjis.h"
+#include "platform/file_io.h"
+#include "platform/xdg.h"
+
+namespace ks {
+namespace {
+
+constexpr const char* kReadMarksHeader = "kamishibai read marks 1";
+constexpr size_t kMaxReadRuns = 1 << 20;
+constexpr uint32_t kAutoMarkMs = 1000;
+
+std::string PageBytes(const PageState& page) { return std::string(page.pageText, strnlen(page.pageText, kPageBytes)); }
+
+// Characters as the reader counts them: a double-byte character is one.
+int Characters(const std::string& text) {
+  int count = 0;
+  for (size_t i = 0; i < text.size(); ++i, ++count) {
+    if (IsSjisLeadByte(uint8_t(text[i])) && i + 1 < text.size()) ++i;
+  }
+  return count;
+}
+
+void Remember(ReaderState& reader, std::string text) {
+  if (!reader.backlog.empty() && reader.backlog.back() == text) return;  // the same page again
+  if (reader.backlog.size() == kBacklogPages) reader.backlog.pop_front();
+  reader.backlog.push_back(std::move(text));
+}
+
+bool IsPlaying(const EngineState& state, const SoundChannel& channel) {
+  return state.sound.audio && channel.device != kNoDevice && state.sound.audio->IsPlaying(channel.device);
+}
+
+// The story can be moved on by Enter now: a page, no notice, not at its end.
+bool CanTurnPage(const EngineState& state) {
+  const ScreenState& screen = state.screen;
+  return OnPage(screen) && !AnyNotice(screen) && !screen.fadeActive && !screen.quitRequested &&
+         state.script.scriptPos < state.script.scriptSize;
+}
+
+void PressEnterForTheReader(EngineState& state, FrameKeys& keys) {
+  keys.enter = true;
+  state.input.enterLatch = 0;
+}
+
+}  // namespace
+
+void NoteRun(EngineState& state, uint32_t start) {
+  if (!OnPage(state.screen)) return;  // a choice list: its page showed before
+  ReaderState& reader = state.reader;
+  const std::pair<uint32_t, uint32_t> run{start, state.script.scriptPos};
+  reader.pageWasRead = reader.readRuns.count(run) > 0;
+  if (!reader.pageWasRead && reader.readRuns.size() < kMaxReadRuns) {
+    reader.readRuns.insert(run);
+    reader.readRunsChanged = true;
+  }
+  Remember(reader, PageBytes(state.page));
+  reader.pageShownAt = state.screen.lastFrameTime;
+}
+
+void NoteLoadedPage(EngineState& state) {
+  Remember(state.reader, PageBytes(state.page));
+  state.reader.pageWasRead = false;
+  state.reader.pageShownAt = state.screen.lastFrameTime;
+}
+
+bool BacklogFrame(EngineState& state, FrameKeys& keys, Scene& scene) {
+  ReaderState& reader = state.reader;
+  const bool older = keys.Pressed(ReaderKey::kBacklogOlder) || keys.wheelUp;
+  const int pages = int(reader.backlog.size());
+  if (reader.backlogShown < 0) {
+    if (!older || !OnPage(state.screen) || AnyNotice(state.screen) || state.screen.fadeActive || pages == 0) {
+      return false;
+    }
+    reader.backlogShown = 0;  // the page on the screen; the next step back shows the one before
+  }
+  bool close = keys.enter || keys.rightButton || keys.Pressed(ReaderKey::kBacklogClose);
+  if (older) reader.backlogShown = std::min(reader.backlogShown + 1, pages - 1);
+  if (keys.Pressed(ReaderKey::kBacklogNewer) || keys.wheelDown) close = close || --reader.backlogShown < 0;
+  if (close) {
+    // Back to the page exactly as it was; the key that closed it does
+    // nothing else.
+    reader.backlogShown = -1;
+    for (Key key : {Key::kEnter, Key::kSpace, Key::kUp, Key::kDown, Key::kLeftButton, Key::kRightButton}) {
+      reader.swallowed[key] = keys[key];
+      keys[key] = false;
+    }
+    keys.wheelDown = keys.wheelUp = false;
+    return false;
+  }
+  const size_t index = size_t(pages - 1 - reader.backlogShown);
+  AddBacklogPage(scene, reader.backlog[index], index + 1, size_t(pages));
+  return true;
+}
+
+void DriveAids(EngineState& state, FrameKeys& keys, uint32_t now) {
+  ReaderState& reader = state.reader;
+  Settings& settings = reader.settings;
+  if (keys.Pressed(ReaderKey::kSkip)) reader.skipOn = !reader.skipOn, reader.skipAll = false;
+  if (keys.Pressed(ReaderKey::kSkipAll)) {
+    reader.skipOn = !(reader.skipOn && reader.skipAll);
+    reader.skipAll = reader.skipOn;
+  }
+  // Auto mode ends at any key or click but its own.
+  const bool ownKeys = (keys.readerKeys & ~((1u << unsigned(ReaderKey::kAuto)) | (1u << unsigned(ReaderKey::kAutoFaster)) |
+                                           (1u << unsigned(ReaderKey::kAutoSlower)))) != 0;
+  if (reader.autoOn && (keys.AnyStoryKey() || keys.leftButton || keys.rightButton || keys.wheelDown || ownKeys)) {
+    reader.autoOn = false;
+  }
+  if (keys.Pressed(ReaderKey::kAuto)) reader.autoOn = !reader.autoOn;
+  if (keys.Pressed(ReaderKey::kAutoFaster) || keys.Pressed(ReaderKey::kAutoSlower)) {
+    const double factor = keys.Pressed(ReaderKey::kAutoFaster) ? 0.8 : 1.25;
+    settings.autoDelayMs = std::clamp(int(settings.autoDelayMs * factor), 200, 60000);
+    settings.autoCharMs = std::clamp(int(settings.autoCharMs * factor), 5, 1000);
+    reader.settingsChanged = true;
+    reader.autoMark = true;
+    reader.autoMarkUntil = now + kAutoMarkMs;
+  }
+
+  // Skipping stops at a choice list, the menu, a notice, an unread page and
+  // the end; auto mode at a choice list, the menu and a notice.
+  const bool unread = !reader.pageWasRead && !reader.skipAll && !reader.skipAllAlways;
+  const bool stop = !OnPage(state.screen) || AnyNotice(state.screen) || state.script.scriptPos >= state.script.scriptSize;
+  if (reader.skipOn && (stop || unread)) reader.skipOn = false;
+  if (reader.autoOn && (!OnPage(state.screen) || AnyNotice(state.screen))) reader.autoOn = false;
+
+  reader.skippedLastFrame = false;
+  if ((keys.ctrl || reader.skipOn) && !unread && CanTurnPage(state)) {
+    PressEnterForTheReader(state, keys);
+    reader.skippedLastFrame = true;
+    return;
+  }
+  if (reader.autoOn && CanTurnPage(state)) {
+    const uint32_t wait = uint32_t(settings.autoDelayMs) +
+                          uint32_t(settings.autoCharMs) * uint32_t(Characters(PageBytes(state.page)));
+    const bool soundsDone = !IsPlaying(state, state.sound.pageSound) && !IsPlaying(state, state.sound.oneShotSeChannel);
+    if (now - reader.pageShownAt >= wait && soundsDone) PressEnterForTheReader(state, keys);
+  }
+}
+
+bool SkipsFades(const EngineState& state) { return state.reader.skippedLastFrame; }
+
+void AddAidMarks(Scene& scene, EngineState& state, uint32_t now) {
+  ReaderState& reader = state.reader;
+  reader.autoMark = reader.autoMark && int32_t(reader.autoMarkUntil - now) > 0;
+  if (reader.skippedLastFrame || reader.skipOn) {
+    AddModeMark(scene, reader.skipAll || reader.skipAllAlways ? "SKIP!" : "SKIP");
+  } else if (reader.autoOn || reader.autoMark) {
+    char text[32];
+    std::snprintf(text, sizeof text, reader.autoMark ? "AUTO %.1fs" : "AUTO", reader.settings.autoDelayMs / 1000.0);
+    AddModeMark(scene, text);
+  }
+}
+
+// FNV-1a over the script's bytes, as 16 hex digits.
+std::string ReadMarksFile(const ScriptState& script) {
+  uint64_t hash = 14695981039346656037ull;
+  for (uint8_t b : script.scriptBuffer) hash = (hash ^ b) * 1099511628211ull;
+  char id[17];
+  std::snprintf(id, sizeof id, "%016llx", static_cast<unsigned long long>(hash));
+  return DataFolder() + "/" + id + "/read";
+}
+
+void LoadReadMarks(EngineState& state, std::string* problem) {
+  problem->clear();
+  ReaderState& reader = state.reader;
+  std::vector<uint8_t> bytes;
+  if (!IsRegularFile(reader.readMarksFile)) return;  // a story not read before
+  std::string error;
+  if (!ReadWholeFile(reader.readMarksFile, 64 << 20, &bytes, &error)) {
+    *problem = error + "; starting with no page read";
+    return;
+  }
+  std::istringstream in(std::string(bytes.begin(), bytes.end()));
+  std::string line;
+  std::set<std::pair<uint32_t, uint32_t>> runs;
+  bool ok = std::getline(in, line) && line == kReadMarksHeader;
+  while (ok && std::getline(in, line) && line != "end") {
+    unsigned long long start = 0, end = 0;
+    char tail = 0;
+    ok = std::sscanf(line.c_str(), "%llu %llu%c", &start, &end, &tail) == 2 && start <= end &&
+         end <= state.script.scriptSize && runs.size() < kMaxReadRuns;
+    if (ok) runs.insert({uint32_t(start), uint32_t(end)});
+  }
+  if (!ok || line != "end") {
+    *problem = "the read marks in " + reader.readMarksFile + " are damaged; starting with no page read";
+    return;
+  }
+  reader.readRuns = std::move(runs);
+}
+
+std::string FormatReadMarks(const ReaderState& reader) {
+  std::string text = std::string(kReadMarksHeader) + "\n";
+  for (const auto& [start, end] : reader.readRuns) text += std::to_string(start) + " " + std::to_string(end) + "\n";
+  return text + "end\n";
+}
+
+bool WriteReadMarks(const std::string& file, const std::string& text, std::string* error) {
+  MakeFolders(file.substr(0, file.rfind('/')));
+  return ReplaceFile(file, reinterpret_cast<const uint8_t*>(text.data()), text.size(), error);
+}
+
+}  // namespace ks

@@ -1,0 +1,54 @@
+// Reading aids: the backlog of pages seen in this run, the read marks kept
+// across runs, skipping through read pages, and auto mode.
+//
+// A page counts as seen when a run of the script stops on it (a page end, a
+// fade, the end, a load). A run depends only on where it starts, so the pair
+// of where it started and where it stopped names the page for the read
+// marks. Skip and auto press Enter for the reader, one page a frame at most,
+// through the same screen rules as the key, so a story goes exactly where it
+// would; while skipping, one-shot effects and the page sound are not started
+// and a fade completes at once.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/engine_state.h"
+#include "platform/platform.h"
+#include "present/scene.h"
+
+namespace ks {
+
+inline constexpr size_t kBacklogPages = 200;
+
+// After a run of the script that started at `start`: records the page it
+// stopped on, if it stopped on one.
+void NoteRun(EngineState& state, uint32_t start);
+// A page put on the screen by a load from the menu.
+void NoteLoadedPage(EngineState& state);
+
+// The backlog takes the frame when it is open or these keys open it (on a
+// page with no notice): it turns its pages or closes, and gives its scene.
+// Returns false when the story's screen has the frame.
+bool BacklogFrame(EngineState& state, FrameKeys& keys, Scene& scene);
+
+// Skip and auto mode, before the screen sees the keys: may press Enter.
+void DriveAids(EngineState& state, FrameKeys& keys, uint32_t now);
+
+// Whether a fade now completes at once (the story is being skipped).
+bool SkipsFades(const EngineState& state);
+
+// The marks of the modes that are on ("SKIP", "AUTO").
+void AddAidMarks(Scene& scene, EngineState& state, uint32_t now);
+
+// The read marks of the story in `state.script`, kept in
+// $XDG_DATA_HOME/kamishibai/<id>/read, <id> a hash of the script's bytes.
+std::string ReadMarksFile(const ScriptState& script);
+// Reads them into `state.reader.readRuns`. A missing file is no problem; a
+// damaged one is ignored with a reason in `problem`.
+void LoadReadMarks(EngineState& state, std::string* problem);
+// The marks as the file holds them, and the writing of them (atomic).
+std::string FormatReadMarks(const ReaderState& reader);
+bool WriteReadMarks(const std::string& file, const std::string& text, std::string* error);
+
+}  // namespace ks
