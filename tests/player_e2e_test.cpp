@@ -160,6 +160,22 @@ TEST_F(Player, MissingScriptOrDisplayIsOneLineAndExit1) {
   EXPECT_NE(log.find("kamishibai: cannot open the display"), std::string::npos) << log;
 }
 
+// A run that shows ten thousands pictures before its first page takes many
+// seconds; Escape ends it at once all the same.
+TEST_F(Player, EscapeActsDuringALongRun) {
+  story_.Write("p.bmp", test::EncodeBmp(test::SolidImage(640, 480, 0x336699), 24));
+  std::string script;
+  for (int i = 0; i < 100000; ++i) script += "@Gp.bmp,";
+  story_.WriteScript(script + "page@E");
+  Launch();
+  const long long pressed = test::NowMs();
+  x_->Press("Escape", 5);
+  int status = -1;
+  EXPECT_TRUE(player_.Wait(2000, &status)) << "Escape waited for the run";
+  EXPECT_EQ(status, 0) << Log();
+  EXPECT_LT(test::NowMs() - pressed, 2000);
+}
+
 // Sound goes to a file through SDL's disk audio driver: 44.1 kHz, 16-bit
 // stereo, written at the pace it is played.
 TEST_F(Player, MusicLoopsPastItsLengthAndStopsOnD) {

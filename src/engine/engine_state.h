@@ -28,6 +28,7 @@ struct ScriptState {
   uint32_t scriptSize = 0;
   uint32_t scriptPos = 0;  // where the interpreter resumes
   std::array<uint32_t, kLabelCount> labelTable{};
+  bool interrupted = false;  // the last run was cut short by a quit
 };
 
 // The page: Shift-JIS bytes, NUL-terminated when the interpreter stops at a
@@ -150,6 +151,7 @@ struct EngineState {
   FontState fonts;
   ReaderState reader;
   std::string storyRoot = ".";  // the folder every script-named file is found in
+  Platform* platform = nullptr;  // for a long run of the script to hear a quit
 };
 
 }  // namespace ks

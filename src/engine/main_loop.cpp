@@ -15,6 +15,7 @@
 namespace ks {
 
 bool StartUp(EngineState& state, Platform& platform, std::string* error) {
+  state.platform = &platform;
   state.sound.audio = &platform.Audio();
   ApplyVolume(state);
   if (!LoadScript(state, error)) return false;
@@ -59,6 +60,7 @@ void ShutDown(EngineState& state) {
   state.fonts.menuFont.reset();
   state.fonts.pageFont.reset();
   state.sound.audio = nullptr;
+  state.platform = nullptr;
 }
 
 }  // namespace ks

@@ -135,7 +135,7 @@ void ChoiceList(EngineState& state, const FrameKeys& keys, Scene& scene) {
 void RunStory(EngineState& state) {
   const uint32_t start = state.script.scriptPos;
   RunScript(state);
-  NoteRun(state, start);
+  if (!state.script.interrupted) NoteRun(state, start);
 }
 
 bool HandleKeys(EngineState& state, const FrameKeys& keys, Scene& scene) {

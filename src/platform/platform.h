@@ -66,6 +66,8 @@ class Platform {
   virtual bool TakeMessage(Message* message) = 0;
   // Returns when a message is waiting or `ms` milliseconds have passed.
   virtual void WaitForMessage(uint32_t ms) = 0;
+  // Whether a quit or Escape waits among the messages (which stay waiting).
+  virtual bool QuitPending() { return false; }
   virtual AudioDevice& Audio() = 0;
   // Shows `surface` (the primary surface) on the screen.
   virtual void Present(const Surface& surface) = 0;

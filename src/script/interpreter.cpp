@@ -6,6 +6,10 @@
 // as "@B" and "@@E" shows one "@" and ends the page. Bytes are not read as
 // characters: the second byte of a full-width space (81 40) is an "@" too.
 //
+// A run can be long (thousands of pictures before the first page); every
+// 20 ms of one the platform is asked whether the reader quit, and a quit ends
+// the run where it is, since the player ends with it.
+//
 // Between stopping points a run depends on nothing but its position, and only
 // "@J" goes back. So a run that carries out the same "@J" twice is going round
 // a loop that will never reach a stop: it ends there, after one lap, as if
@@ -24,6 +28,8 @@
 
 namespace ks {
 namespace {
+
+constexpr uint32_t kQuitLookMs = 20;
 
 // Adds one byte to the page; bytes past the 999th are dropped, so the
 // terminator always fits.
@@ -59,9 +65,20 @@ void ReadChoiceList(EngineState& state) {
 
 void RunScript(EngineState& state) {
   const uint8_t* buf = state.script.scriptBuffer.data();
+  Platform* platform = state.platform;
+  uint32_t nextLook = platform ? platform->NowMs() + kQuitLookMs : 0;
+  uint32_t steps = 0;
+  state.script.interrupted = false;
   std::unordered_set<uint32_t> jumpsTaken;  // where this run's "@J"s stand
   uint32_t& pos = state.script.scriptPos;
   while (pos < state.script.scriptSize) {
+    if (platform && ++steps % 64 == 0 && int32_t(platform->NowMs() - nextLook) >= 0) {
+      nextLook = platform->NowMs() + kQuitLookMs;
+      if (platform->QuitPending()) {
+        state.script.interrupted = true;
+        return;
+      }
+    }
     const uint8_t b = buf[pos];
     if (b == ',') {
       ++pos;

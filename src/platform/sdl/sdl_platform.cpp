@@ -182,6 +182,13 @@ bool SdlPlatform::TakeMessage(Message* message) {
   return true;
 }
 
+bool SdlPlatform::QuitPending() {
+  DrainEvents();
+  return std::any_of(messages_.begin(), messages_.end(), [](const Message& m) {
+    return m.kind == Message::Kind::kQuit || m.kind == Message::Kind::kEscape;
+  });
+}
+
 void SdlPlatform::ShowPointer(bool on) {
   if (on == pointerShown_) return;
   pointerShown_ = on;

@@ -39,6 +39,7 @@ class SdlPlatform : public Platform {
   FrameKeys TakeKeys() override;
   bool TakeMessage(Message* message) override;
   void WaitForMessage(uint32_t ms) override;
+  bool QuitPending() override;
   AudioDevice& Audio() override { return audio_; }
   void Present(const Surface& surface) override;
 
