@@ -16,8 +16,10 @@
 #include "platform/install_paths.h"
 #include "platform/sdl/sdl_platform.h"
 #include "platform/story_path.h"
+#include "platform/story_watch.h"
 #include "reader/aids.h"
 #include "reader/settings.h"
+#include "reader/watch.h"
 #include "script/script_file.h"
 
 namespace {
@@ -31,6 +33,7 @@ constexpr const char* kUsage =
     "  --fullscreen  play full screen this time\n"
     "  --demo        play the demo story that comes with the player\n"
     "  --skip-all    let Ctrl and Tab skip pages not read yet too\n"
+    "  --watch       for authors: play the page again whenever the story's files change\n"
     "  --help        print this and exit; --version: print the version\n"
     "Keys: Enter or a click goes on and chooses, Up/Down or the pointer moves the\n"
     "highlight, Space or a right click opens the menu, Escape quits. F1 shows\n"
@@ -52,6 +55,7 @@ struct Options {
   std::string folder;
   bool demo = false;
   bool skipAll = false;
+  bool watch = false;
   int fullScreen = -1;  // -1: as the settings say
 };
 
@@ -78,6 +82,8 @@ int ParseOptions(int argc, char** argv, Options* options) {
       options->demo = true;
     } else if (arg == "--skip-all") {
       options->skipAll = true;
+    } else if (arg == "--watch") {
+      options->watch = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg);
     } else if (storyGiven) {
@@ -161,7 +167,11 @@ int main(int argc, char** argv) {
       if (!ks::WriteReadMarks(file, text, &why)) ks::Report(why);
     });
   };
+  ks::StoryWatch watch;
+  if (options.watch && !watch.Start(root, &error)) ks::Report(error + "; playing without watching");
+  std::vector<std::string> changed;
   while (ks::MainLoopStep(state, platform)) {
+    if (options.watch && watch.TakeChanges(&changed)) ks::ReloadStory(state, changed);
     const bool modeChanged = platform.TakeModeChanged();
     runOnlyMode = runOnlyMode && !modeChanged;
     if (modeChanged || std::exchange(state.reader.settingsChanged, false)) save();

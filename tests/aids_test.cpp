@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/story_watch.h"
 #include "reader/aids.h"
+#include "reader/watch.h"
 #include "support.h"
 
 namespace ks {
@@ -119,6 +121,45 @@ TEST_F(Aids, AutoWaitsForTheTimeAndTheSoundsAndStopsAtAKey) {
   ASSERT_TRUE(Frames("D .*100"));  // any key stops it
   EXPECT_EQ(PageString(state_), "last");
   EXPECT_FALSE(state_.reader.autoOn);
+}
+
+}  // namespace
+}  // namespace ks
+
+namespace ks {
+namespace {
+
+// Watch mode on real files: an edit, an editor's atomic replace, a delete and
+// a re-create, a script that cannot be read, a page whose start is gone.
+TEST_F(Aids, WatchPlaysThePageAgainOverTheEditedStory) {
+  Start("xx@S1\n@Rone@E@Rtwo@E");
+  ASSERT_TRUE(Frames("E ."));
+  StoryWatch watch;
+  std::string error;
+  ASSERT_TRUE(watch.Start(story_.root(), &error)) << error;
+  std::vector<std::string> changed;
+  auto edited = [&](const std::string& expected) {
+    ASSERT_TRUE(watch.TakeChanges(&changed));
+    ReloadStory(state_, changed);
+    ASSERT_TRUE(Frames("."));
+    EXPECT_EQ(PageString(state_), expected);
+  };
+  story_.WriteScript("xx@S1\n@Rone@E@Rtwo, edited@E");  // written in place
+  edited("two edited");
+  story_.Write("DATA/Script.txt.new", "x@S1\n@Rone@E@Rtwo again@E");  // as editors save
+  std::filesystem::rename(story_.Path("DATA/Script.txt.new"), story_.Path("DATA/Script.txt"));
+  edited("two again");  // found after its label, which moved
+  std::filesystem::remove(story_.Path("DATA/Script.txt"));
+  edited("two again");  // unreadable mid-edit: the old script goes on
+  std::filesystem::create_directory(story_.Path("DATA/Script.txt"));
+  edited("two again");
+  std::filesystem::remove(story_.Path("DATA/Script.txt"));
+  story_.WriteScript("@S1\n@Rone, changed@E@Rtwo@E");  // the page's start is gone: from label 1
+  edited("one changed");
+  ASSERT_TRUE(Frames("E ."));
+  EXPECT_EQ(PageString(state_), "two");
+  story_.Write("DATA/save.txt", "x");  // the player's own save is no change
+  EXPECT_FALSE(watch.TakeChanges(&changed) && ReloadStory(state_, changed));
 }
 
 }  // namespace

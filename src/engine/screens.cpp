@@ -11,6 +11,8 @@
 // screen's Up and Down latches only in frames that show that screen.
 #include "engine/screens.h"
 
+#include <cstring>
+
 #include "engine/report.h"
 #include "reader/aids.h"
 #include "save/save_file.h"
@@ -134,6 +136,9 @@ void ChoiceList(EngineState& state, const FrameKeys& keys, Scene& scene) {
 
 void RunStory(EngineState& state) {
   const uint32_t start = state.script.scriptPos;
+  state.reader.runStart = start;
+  std::memcpy(state.reader.runPageText, state.page.pageText, kPageBytes);
+  state.reader.runPageLength = state.page.pageLength;
   RunScript(state);
   if (!state.script.interrupted) NoteRun(state, start);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/limits.h"
 #include "platform/platform.h"
 #include "reader/settings.h"
 
@@ -45,6 +46,12 @@ struct ReaderState {
   uint32_t pageShownAt = 0;
   uint32_t autoMarkUntil = 0;
   bool autoMark = false;
+
+  // The last run of the script: where it started and the page as it was
+  // then, so that watch mode can run it again over an edited script.
+  uint32_t runStart = 0;
+  char runPageText[kPageBytes] = {};
+  uint32_t runPageLength = 0;
 };
 
 }  // namespace ks
