@@ -11,6 +11,7 @@
 #include "engine/engine_state.h"
 #include "engine/main_loop.h"
 #include "engine/report.h"
+#include "engine/trace.h"
 #include "ks_version.h"
 #include "platform/file_io.h"
 #include "platform/install_paths.h"
@@ -99,6 +100,7 @@ int ParseOptions(int argc, char** argv, Options* options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ks::Trace("main");
   Options options;
   if (const int status = ParseOptions(argc, argv, &options); status >= 0) return status;
   std::string root;
@@ -132,17 +134,21 @@ int main(int argc, char** argv) {
   const bool rememberedMode = settings.fullScreen;
   if (options.fullScreen >= 0) settings.fullScreen = options.fullScreen == 1;
 
+  ks::Trace("settings read");
+  // The script and the fonts are read while the display opens.
+  std::string prepareError;
+  bool prepared = false;
+  std::thread preparing([&] { prepared = ks::PrepareStory(state, &prepareError); });
   ks::SdlPlatform platform;
   std::string error;
-  if (!platform.Open(&settings, &error)) {
-    std::fprintf(stderr, "kamishibai: %s\n", error.c_str());
-    return 1;
-  }
-  if (!ks::StartUp(state, platform, &error)) {
+  const bool opened = platform.Open(&settings, &error);
+  preparing.join();
+  if (!opened || !prepared) {
     platform.Close();  // the desktop comes back before the message
-    std::fprintf(stderr, "kamishibai: %s\n", error.c_str());
+    std::fprintf(stderr, "kamishibai: %s\n", (opened ? prepareError : error).c_str());
     return 1;
   }
+  ks::BeginStory(state, platform);
   // A mode given for this run only is not remembered, unless the reader
   // switches it again.
   bool runOnlyMode = options.fullScreen >= 0;
@@ -169,6 +175,7 @@ int main(int argc, char** argv) {
   };
   ks::StoryWatch watch;
   if (options.watch && !watch.Start(root, &error)) ks::Report(error + "; playing without watching");
+  if (options.watch) platform.WakeWhenReadable(watch.fd());
   std::vector<std::string> changed;
   while (ks::MainLoopStep(state, platform)) {
     if (options.watch && watch.TakeChanges(&changed)) ks::ReloadStory(state, changed);

@@ -261,7 +261,7 @@ TEST_F(Player, TheModeAndTheVolumeSurviveARestart) {
   Launch();
   x_->Press("F11", 5);
   for (int i = 0; i < 3; ++i) x_->Press("minus", 5);
-  SleepMs(200);
+  SleepMs(600);  // each press acts in a frame of its own
   EXPECT_EQ(Quit(), 0) << Log();
   const std::vector<uint8_t> bytes = story_.Read("config/kamishibai/settings.ini");
   const std::string settings(bytes.begin(), bytes.end());

@@ -124,7 +124,7 @@ void XSession::Press(const std::string& key, int ms) const {
 bool XSession::WaitForWindow(const std::string& title, int ms) const {
   const long long end = NowMs() + ms;
   while (NowMs() < end) {
-    if (Run("xdotool search --name '^" + title + "$' >/dev/null 2>&1") == 0) return true;
+    if (Run("xdotool search --onlyvisible --name '^" + title + "$' >/dev/null 2>&1") == 0) return true;
     SleepMs(50);
   }
   return false;

@@ -46,7 +46,7 @@ class XSession {
   int Run(const std::string& command) const;
   // Holds `key` (an X key name: Return, Down, space, Escape) for `ms`.
   void Press(const std::string& key, int ms = 150) const;
-  // Waits until a window titled exactly `title` exists (up to `ms`).
+  // Waits until a window titled exactly `title` shows (up to `ms`).
   bool WaitForWindow(const std::string& title, int ms) const;
   // The whole screen as 0x00RRGGBB pixels.
   bool Screenshot(Image* image, std::string* error) const;

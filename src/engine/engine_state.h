@@ -106,6 +106,9 @@ struct DisplayState {
   // step): a frame that would draw the same scene does no pixel work.
   Scene shownScene;
   bool sceneShown = false;
+  // The last frame found its scene already on the screen: until something
+  // comes from outside, another frame would change nothing.
+  bool settled = false;
 };
 
 // One playback channel: the device it has open and whether a play was issued.

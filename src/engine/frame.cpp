@@ -26,7 +26,7 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
     do {
       state.screen.fadeActive = uint32_t(FadeStep(state.display.primarySurface));
     } while (state.screen.fadeActive && SkipsFades(state));
-    state.display.sceneShown = false;
+    state.display.sceneShown = state.display.settled = false;
     platform.Present(state.display.primarySurface);
     if (!state.screen.fadeActive) RunStory(state);
     return true;
@@ -44,6 +44,7 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
     state.sound.quietEffects = false;
     if (!shown) {
       AbandonFrame(state.display);
+      state.display.settled = false;
       return true;
     }
     AddAidMarks(scene, state, now);
@@ -51,6 +52,12 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
   AddReaderOverlays(scene, state, now);
   if (ComposeFrame(state, std::move(scene))) Flip(state, platform);
   return true;
+}
+
+bool NeedsFrame(const EngineState& state) {
+  const ReaderState& reader = state.reader;
+  return state.screen.fadeActive || !state.display.settled || reader.skipOn || reader.skippedLastFrame ||
+         reader.autoOn || reader.autoMark || reader.volumeMark || reader.shotMark;
 }
 
 void Flip(EngineState& state, Platform& platform) {

@@ -21,6 +21,10 @@ uint32_t TimeToNextFrame(const EngineState& state, uint32_t now);
 // picture that screen composes.
 bool UpdateFrame(EngineState& state, Platform& platform);
 
+// Whether the next frame would change something without any input: a fade,
+// skip or auto mode goes on, a mark is to go, or the screen is not up to date.
+bool NeedsFrame(const EngineState& state);
+
 // The back buffer becomes the visible surface and is shown.
 void Flip(EngineState& state, Platform& platform);
 

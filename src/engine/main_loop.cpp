@@ -4,6 +4,7 @@
 #include "present/font.h"
 #include "engine/report.h"
 #include "engine/screens.h"
+#include "engine/trace.h"
 #include "reader/aids.h"
 #include "reader/reader.h"
 #include "save/save_file.h"
@@ -14,23 +15,35 @@
 
 namespace ks {
 
-bool StartUp(EngineState& state, Platform& platform, std::string* error) {
-  state.platform = &platform;
-  state.sound.audio = &platform.Audio();
-  ApplyVolume(state);
+bool PrepareStory(EngineState& state, std::string* error) {
   if (!LoadScript(state, error)) return false;
   BuildLabelIndex(state);
+  Trace("script read and indexed");
   RemoveStaleSaveTemporaries(state);  // left by a save killed midway
   // The fonts before the first page: without them the program ends, and it
   // should not start the story's music on its way out.
   if (!OpenFonts(state.fonts, error)) return false;
+  Trace("fonts open");
   if (state.reader.keepReadMarks) {
     state.reader.readMarksFile = ReadMarksFile(state.script);
     std::string problem;
     LoadReadMarks(state, &problem);
     if (!problem.empty()) Report(problem);
   }
+  return true;
+}
+
+void BeginStory(EngineState& state, Platform& platform) {
+  state.platform = &platform;
+  state.sound.audio = &platform.Audio();
+  ApplyVolume(state);
   RunStory(state);  // the first page is ready before the first frame
+  Trace("first page run");
+}
+
+bool StartUp(EngineState& state, Platform& platform, std::string* error) {
+  if (!PrepareStory(state, error)) return false;
+  BeginStory(state, platform);
   return true;
 }
 
@@ -45,6 +58,12 @@ bool MainLoopStep(EngineState& state, Platform& platform) {
   }
   if (const uint32_t wait = TimeToNextFrame(state, platform.NowMs()); wait > 0) {
     platform.WaitForMessage(wait);
+    return true;
+  }
+  // A frame with nothing new to read and nothing moving on by itself would
+  // change nothing: sleep until something comes instead.
+  if (!NeedsFrame(state) && !platform.InputWaiting()) {
+    platform.WaitForInput();
     return true;
   }
   if (UpdateFrame(state, platform)) platform.FrameProcessed();

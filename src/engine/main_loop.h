@@ -9,10 +9,16 @@
 
 namespace ks {
 
-// Start-up once the platform (window or headless) exists: the audio device,
-// the script and its label index, the first page, the fonts. Returns false
-// with a reason when there is no script or no Japanese font.
+// Start-up once the platform (window or headless) exists: the script and its
+// label index, the fonts, then the first page over the platform's audio
+// device. Returns false with a reason when there is no script or no
+// Japanese font.
 bool StartUp(EngineState& state, Platform& platform, std::string* error);
+
+// StartUp's two halves: what needs no platform (and may be done while the
+// display opens), and the first page.
+bool PrepareStory(EngineState& state, std::string* error);
+void BeginStory(EngineState& state, Platform& platform);
 
 // One turn of the main loop: a waiting message first (quit, or a playback
 // notice for the sound channels), a frame otherwise. While the next frame's

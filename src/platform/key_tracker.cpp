@@ -18,6 +18,13 @@ void KeyTracker::Set(Key key, bool down) {
   ++t.pending;
 }
 
+bool KeyTracker::HasPending() const {
+  for (const Track& t : tracks_) {
+    if (t.pending > 0) return true;
+  }
+  return false;
+}
+
 FrameKeys KeyTracker::Take() {
   FrameKeys keys;
   for (int k = 0; k < kKeyCount; ++k) {

@@ -21,6 +21,8 @@ class KeyTracker {
   FrameKeys Take();
   // Whether `key` is physically down now.
   bool IsDown(Key key) const;
+  // Whether a change waits for the next snapshot.
+  bool HasPending() const;
 
  private:
   struct Track {

@@ -68,6 +68,12 @@ class Platform {
   virtual void WaitForMessage(uint32_t ms) = 0;
   // Whether a quit or Escape waits among the messages (which stay waiting).
   virtual bool QuitPending() { return false; }
+  // Whether anything came from the outside (a key, the mouse, the window, a
+  // sound) since the last processed frame. A platform that cannot tell says
+  // yes, and gets a frame every 33 ms.
+  virtual bool InputWaiting() { return true; }
+  // Sleeps until something comes from the outside.
+  virtual void WaitForInput() { WaitForMessage(33); }
   virtual AudioDevice& Audio() = 0;
   // Shows `surface` (the primary surface) on the screen.
   virtual void Present(const Surface& surface) = 0;

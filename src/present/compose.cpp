@@ -48,6 +48,7 @@ void SaveFrameBackground(DisplayState& display) {
 bool ComposeFrame(EngineState& state, Scene scene) {
   DisplayState& display = state.display;
   const bool shown = display.sceneShown && scene == display.shownScene;
+  display.settled = shown;
   if (!shown) {
     SaveFrameBackground(display);
     for (const DrawOp& op : scene.ops) Draw(state, op);

@@ -17,9 +17,18 @@
 #include FT_OUTLINE_H
 #include <iconv.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
 
 #include "engine/engine_state.h"
+#include "platform/file_io.h"
+#include "platform/xdg.h"
 
 namespace ks {
 
@@ -105,6 +114,66 @@ bool FindFont(const FontRequest& request, Match* match, std::string* error) {
   return true;
 }
 
+// Fontconfig reads some sixty files before it answers. Its answers are kept
+// in $XDG_CACHE_HOME/kamishibai/fonts, one line a request, and used while the
+// font file and fontconfig's own cache folders are as they were.
+std::string CacheFile() {
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  const char* home = std::getenv("HOME");
+  const std::string folder = cache && cache[0] == '/' ? cache : std::string(home ? home : ".") + "/.cache";
+  return folder + "/kamishibai/fonts";
+}
+
+// What the answers depend on: the fontconfig setup asked for, and the times
+// the font folders last changed.
+std::string FontconfigStamp() {
+  std::string stamp;
+  for (const char* name : {"FONTCONFIG_FILE", "FONTCONFIG_PATH", "FONTCONFIG_SYSROOT"}) {
+    const char* value = std::getenv(name);
+    stamp += std::string(value ? value : "") + ":";
+  }
+  for (const char* folder : {"/etc/fonts", "/etc/fonts/conf.d", "/var/cache/fontconfig", "/usr/share/fonts"}) {
+    struct stat info {};
+    stat(folder, &info);
+    stamp += std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec) + ":";
+  }
+  return stamp;
+}
+
+std::string RequestKey(const FontRequest& request) {
+  return std::to_string(request.cellHeight) + (request.heaviest ? "h" : "r") + (request.fixedPitch ? "f" : "p");
+}
+
+bool FromCache(const FontRequest& request, Match* match) {
+  std::ifstream in(CacheFile());
+  std::string stamp;
+  if (!std::getline(in, stamp) || stamp != FontconfigStamp()) return false;
+  for (std::string key, file; in >> key >> match->index >> match->embolden >> std::quoted(file);) {
+    if (key != RequestKey(request)) continue;
+    match->file = file;
+    return access(file.c_str(), R_OK) == 0;
+  }
+  return false;
+}
+
+void ToCache(const FontRequest& request, const Match& match) {
+  const std::string path = CacheFile();
+  std::ifstream in(path);
+  std::string stamp, text;
+  const std::string now = FontconfigStamp();
+  if (std::getline(in, stamp) && stamp == now) {
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind(RequestKey(request) + " ", 0) != 0) text += line + "\n";
+    }
+  }
+  std::ostringstream entry;
+  entry << RequestKey(request) << " " << match.index << " " << match.embolden << " " << std::quoted(match.file) << "\n";
+  const std::string all = now + "\n" + text + entry.str();
+  MakeFolders(path.substr(0, path.rfind('/')));
+  std::string ignored;
+  ReplaceFile(path, reinterpret_cast<const uint8_t*>(all.data()), all.size(), &ignored);
+}
+
 }  // namespace
 
 Font::Font(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -113,7 +182,10 @@ Font::~Font() = default;
 
 std::unique_ptr<Font> Font::Open(const FontRequest& request, std::string* error) {
   Match match;
-  if (!FindFont(request, &match, error)) return nullptr;
+  if (!FromCache(request, &match)) {
+    if (!FindFont(request, &match, error)) return nullptr;
+    ToCache(request, match);
+  }
   auto impl = std::make_unique<Impl>();
   impl->embolden = request.heaviest && match.embolden;
   const std::string cannot = "cannot open the font " + match.file;

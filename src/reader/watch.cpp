@@ -89,7 +89,7 @@ bool ReloadStory(EngineState& state, const std::vector<std::string>& changed) {
   screen.fadeActive = screen.titleNotice = screen.savedNotice = screen.loadedNotice = 0;
   state.script.scriptPos = std::min(start, state.script.scriptSize);
   RunStory(state);
-  state.display.sceneShown = false;
+  state.display.sceneShown = state.display.settled = false;
   return true;
 }
 

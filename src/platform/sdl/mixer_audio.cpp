@@ -7,7 +7,11 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <utility>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
+
+#include <type_traits>
 
 #include "engine/report.h"
 #include "platform/sdl/quiet_stderr.h"
@@ -44,6 +48,65 @@ SDL_AudioDeviceID FindMixerDevice() {
   return 0;
 }
 
+// SDL_mixer and the decoders it brings (some thirty libraries, a few
+// megabytes) are loaded when the sound card opens, after the first picture,
+// not when the program starts.
+struct MixerLibrary {
+  void* handle = nullptr;
+  decltype(&Mix_Init) Init = nullptr;
+  decltype(&Mix_Quit) Quit = nullptr;
+  decltype(&Mix_OpenAudio) OpenAudio = nullptr;
+  decltype(&Mix_CloseAudio) CloseAudio = nullptr;
+  decltype(&Mix_AllocateChannels) AllocateChannels = nullptr;
+  decltype(&Mix_MasterVolume) MasterVolume = nullptr;
+  decltype(&Mix_VolumeMusic) VolumeMusic = nullptr;
+  decltype(&Mix_HookMusicFinished) HookMusicFinished = nullptr;
+  decltype(&Mix_ChannelFinished) ChannelFinished = nullptr;
+  decltype(&Mix_LoadMUS) LoadMUS = nullptr;
+  decltype(&Mix_LoadWAV_RW) LoadWAV_RW = nullptr;
+  decltype(&Mix_HaltMusic) HaltMusic = nullptr;
+  decltype(&Mix_HaltChannel) HaltChannel = nullptr;
+  decltype(&Mix_PlayMusic) PlayMusic = nullptr;
+  decltype(&Mix_PlayChannelTimed) PlayChannelTimed = nullptr;
+  decltype(&Mix_FreeMusic) FreeMusic = nullptr;
+  decltype(&Mix_FreeChunk) FreeChunk = nullptr;
+
+  // Loads the library. Returns false with a reason.
+  bool Load(std::string* why) {
+    if (handle) return true;
+    handle = dlopen("libSDL2_mixer-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      *why = dlerror();
+      return false;
+    }
+    bool all = true;
+    auto find = [&](auto& fn, const char* name) {
+      fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(handle, name));
+      all = all && fn;
+    };
+    find(Init, "Mix_Init");
+    find(Quit, "Mix_Quit");
+    find(OpenAudio, "Mix_OpenAudio");
+    find(CloseAudio, "Mix_CloseAudio");
+    find(AllocateChannels, "Mix_AllocateChannels");
+    find(MasterVolume, "Mix_MasterVolume");
+    find(VolumeMusic, "Mix_VolumeMusic");
+    find(HookMusicFinished, "Mix_HookMusicFinished");
+    find(ChannelFinished, "Mix_ChannelFinished");
+    find(LoadMUS, "Mix_LoadMUS");
+    find(LoadWAV_RW, "Mix_LoadWAV_RW");
+    find(HaltMusic, "Mix_HaltMusic");
+    find(HaltChannel, "Mix_HaltChannel");
+    find(PlayMusic, "Mix_PlayMusic");
+    find(PlayChannelTimed, "Mix_PlayChannelTimed");
+    find(FreeMusic, "Mix_FreeMusic");
+    find(FreeChunk, "Mix_FreeChunk");
+    if (!all) *why = "libSDL2_mixer-2.0.so.0 lacks a function this player uses";
+    return all;
+  }
+};
+MixerLibrary gMix;
+
 // The mixer channel of each effect; music has the music stream.
 int MixerChannelOf(AudioChannel channel) { return int(channel) - 1; }
 
@@ -69,12 +132,14 @@ void SDLCALL OnChannelFinished(int mixerChannel) {
 MixerAudio::~MixerAudio() { CloseDevice(); }
 
 void MixerAudio::OpenDevice(uint32_t noticeEvent) {
+  tried_ = true;
   gNoticeEvent = noticeEvent;
-  Mix_Init(MIX_INIT_OGG | MIX_INIT_MP3 | MIX_INIT_FLAC);
+  if (!gMix.Load(&missing_)) return;
+  gMix.Init(MIX_INIT_OGG | MIX_INIT_MP3 | MIX_INIT_FLAC);
   bool opened = false;
   {
     const QuietStderr quiet;
-    opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 1024) == 0;
+    opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && gMix.OpenAudio(44100, AUDIO_S16SYS, 2, 1024) == 0;
   }
   if (!opened) {
     missing_ = *SDL_GetError() ? SDL_GetError() : "SDL gives no reason";
@@ -82,25 +147,33 @@ void MixerAudio::OpenDevice(uint32_t noticeEvent) {
   }
   gDevice = FindMixerDevice();
   if (gDevice == 0) {
-    Mix_CloseAudio();
+    gMix.CloseAudio();
     missing_ = "SDL_mixer's audio device cannot be found";
     return;
   }
-  Mix_AllocateChannels(kChannels - 1);
-  Mix_MasterVolume(volume_);
-  Mix_VolumeMusic(volume_);
-  Mix_HookMusicFinished(OnMusicFinished);
-  Mix_ChannelFinished(OnChannelFinished);
+  gMix.AllocateChannels(kChannels - 1);
+  gMix.MasterVolume(volume_);
+  gMix.VolumeMusic(volume_);
+  gMix.HookMusicFinished(OnMusicFinished);
+  gMix.ChannelFinished(OnChannelFinished);
   open_ = true;
+  // What the story asked for while the device was opening.
+  for (auto& [id, sound] : sounds_) Load(sound);
+  for (Waiting& waiting : waiting_) {
+    if (waiting.device != kNoDevice) Play(std::exchange(waiting.device, kNoDevice), waiting.notify);
+  }
 }
 
 void MixerAudio::CloseDevice() {
-  if (!open_) return;
+  if (!open_) {
+    sounds_.clear();
+    return;
+  }
   while (!sounds_.empty()) Close(sounds_.begin()->first);
-  Mix_HookMusicFinished(nullptr);
-  Mix_ChannelFinished(nullptr);
-  Mix_CloseAudio();
-  Mix_Quit();
+  gMix.HookMusicFinished(nullptr);
+  gMix.ChannelFinished(nullptr);
+  gMix.CloseAudio();
+  gMix.Quit();
   open_ = false;
 }
 
@@ -109,21 +182,27 @@ PlaybackNotice MixerAudio::NoticeOf(const void* sdlEvent) {
   return {DeviceId(reinterpret_cast<uintptr_t>(event->user.data1)), event->user.code == 1};
 }
 
+void MixerAudio::Load(Sound& sound) {
+  if (sound.music || sound.chunk) return;
+  if (sound.channel == AudioChannel::kMusic) {
+    sound.music = gMix.LoadMUS(sound.path.c_str());
+  } else {
+    sound.chunk = gMix.LoadWAV_RW(SDL_RWFromFile(sound.path.c_str(), "rb"), 1);
+  }
+}
+
 DeviceId MixerAudio::Open(AudioChannel channel, const std::string& path) {
-  if (!open_) {
+  if (tried_ && !open_) {
     if (!missing_.empty()) Report("no audio device (" + missing_ + "): playing without sound");
     missing_.clear();
     return kNoDevice;
   }
   // SDL and SDL_mixer trust a sound's header: a bad one is refused here.
   if (!SoundFileMayOpen(path, &refused_)) return kNoDevice;
-  Sound sound{channel};
-  if (channel == AudioChannel::kMusic) {
-    sound.music = Mix_LoadMUS(path.c_str());
-    if (!sound.music) return kNoDevice;
-  } else {
-    sound.chunk = Mix_LoadWAV(path.c_str());
-    if (!sound.chunk) return kNoDevice;
+  Sound sound{channel, path};
+  if (open_) {
+    Load(sound);
+    if (!sound.music && !sound.chunk) return kNoDevice;
   }
   const DeviceId id = next_++;
   sounds_[id] = sound;
@@ -134,9 +213,9 @@ void MixerAudio::Halt(AudioChannel channel) {
   const AudioLock lock;
   gChannels[int(channel)].halting = true;
   if (channel == AudioChannel::kMusic) {
-    Mix_HaltMusic();
+    gMix.HaltMusic();
   } else {
-    Mix_HaltChannel(MixerChannelOf(channel));
+    gMix.HaltChannel(MixerChannelOf(channel));
   }
   gChannels[int(channel)].halting = false;
   gChannels[int(channel)].device = kNoDevice;
@@ -146,17 +225,27 @@ void MixerAudio::Play(DeviceId device, bool notify) {
   const auto it = sounds_.find(device);
   if (it == sounds_.end()) return;
   const Sound& sound = it->second;
+  if (!open_) {
+    waiting_[int(sound.channel)] = {device, notify};  // played once the device is open
+    return;
+  }
+  if (!sound.music && !sound.chunk) return;  // it did not load
   Halt(sound.channel);  // whatever played there is superseded
   const AudioLock lock;
   gChannels[int(sound.channel)] = {device, notify, false};
-  const bool started = sound.music ? Mix_PlayMusic(sound.music, 0) == 0
-                                   : Mix_PlayChannel(MixerChannelOf(sound.channel), sound.chunk, 0) >= 0;
+  const bool started = sound.music ? gMix.PlayMusic(sound.music, 0) == 0
+                                   : gMix.PlayChannelTimed(MixerChannelOf(sound.channel), sound.chunk, 0, -1) >= 0;
   if (!started) gChannels[int(sound.channel)].device = kNoDevice;
 }
 
 void MixerAudio::Stop(DeviceId device) {
   const auto it = sounds_.find(device);
   if (it == sounds_.end()) return;
+  if (!open_) {
+    Waiting& waiting = waiting_[int(it->second.channel)];
+    if (waiting.device == device) waiting.device = kNoDevice;
+    return;
+  }
   bool playing = false;
   {
     const AudioLock lock;
@@ -169,14 +258,15 @@ void MixerAudio::Close(DeviceId device) {
   const auto it = sounds_.find(device);
   if (it == sounds_.end()) return;
   Stop(device);
-  if (it->second.music) Mix_FreeMusic(it->second.music);
-  if (it->second.chunk) Mix_FreeChunk(it->second.chunk);
+  if (it->second.music) gMix.FreeMusic(it->second.music);
+  if (it->second.chunk) gMix.FreeChunk(it->second.chunk);
   sounds_.erase(it);
 }
 
 bool MixerAudio::IsPlaying(DeviceId device) const {
   const auto it = sounds_.find(device);
-  if (it == sounds_.end() || !open_) return false;
+  if (it == sounds_.end()) return false;
+  if (!open_) return waiting_[int(it->second.channel)].device == device;
   const AudioLock lock;
   return gChannels[int(it->second.channel)].device == device;
 }
@@ -184,8 +274,8 @@ bool MixerAudio::IsPlaying(DeviceId device) const {
 void MixerAudio::SetVolume(int percent) {
   volume_ = std::clamp(percent, 0, 100) * MIX_MAX_VOLUME / 100;
   if (!open_) return;
-  Mix_MasterVolume(volume_);
-  Mix_VolumeMusic(volume_);
+  gMix.MasterVolume(volume_);
+  gMix.VolumeMusic(volume_);
 }
 
 }  // namespace ks

@@ -22,6 +22,8 @@ class MixerAudio : public AudioDevice {
   // of type `noticeEvent`: code 1 when the sound played to its end, 0 when it
   // was stopped, and data1 the device id. Without a sound card every sound
   // fails to open, and the first one asked for says so once on stderr.
+  // Sounds opened and played before are loaded now, and what was asked to
+  // play starts now, from its beginning.
   void OpenDevice(uint32_t noticeEvent);
   void CloseDevice();
 
@@ -40,12 +42,21 @@ class MixerAudio : public AudioDevice {
  private:
   struct Sound {
     AudioChannel channel;
+    std::string path;
     _Mix_Music* music = nullptr;
     Mix_Chunk* chunk = nullptr;
   };
+  void Load(Sound& sound);
   void Halt(AudioChannel channel);
 
   bool open_ = false;
+  bool tried_ = false;  // OpenDevice was called
+  // Before the device is open: what each channel was last asked to play.
+  struct Waiting {
+    DeviceId device = kNoDevice;
+    bool notify = false;
+  };
+  Waiting waiting_[kAudioChannelCount];
   int volume_ = 128;  // SDL_mixer's scale, 0 to 128
   std::string missing_;  // why there is no sound card, until it is said
   std::set<std::string> refused_;  // sound files refused and reported

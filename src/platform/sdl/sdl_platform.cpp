@@ -10,6 +10,8 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include <utility>
 
 #include "engine/limits.h"
+#include "engine/trace.h"
 #include "platform/sdl/quiet_stderr.h"
 
 namespace ks {
@@ -90,6 +93,11 @@ bool SdlPlatform::Open(Settings* settings, std::string* error) {
   // The window surface is drawn by us; SDL would otherwise put it on an
   // OpenGL texture, loading a GPU driver (or, without one, all of LLVM) for it.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Nothing here takes text, so Xlib's input method needs no Compose table
+  // (parsing it took most of SDL's start); and with no session bus, D-Bus is
+  // not to start one.
+  setenv("XCOMPOSEFILE", "/dev/null", 1);
+  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
   // The window's class (X11) and app id (Wayland), which desktop entries and
   // task bars match.
   setenv("SDL_VIDEO_X11_WMCLASS", "kamishibai", 0);
@@ -99,6 +107,7 @@ bool SdlPlatform::Open(Settings* settings, std::string* error) {
     const QuietStderr quiet;
     status = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER);
   }
+  Trace("SDL video started");
   if (status != 0) {
     if (error) *error = std::string("cannot open the display: ") + SDL_GetError();
     return false;
@@ -113,36 +122,34 @@ bool SdlPlatform::Open(Settings* settings, std::string* error) {
   }
   const int x = settings_->windowX < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowX;
   const int y = settings_->windowY < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowY;
+  // The window shows with the first picture; until then it stays hidden,
+  // so the reader never sees it empty.
   window_ = SDL_CreateWindow("Direct X", x, y, settings_->windowWidth, settings_->windowHeight,
                              SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
-  shown_.assign(size_t(kScreenWidth) * kScreenHeight, 0);
-  frame_ = window_ ? SDL_CreateRGBSurfaceWithFormatFrom(shown_.data(), kScreenWidth, kScreenHeight, 32,
-                                                        kScreenWidth * 4, SDL_PIXELFORMAT_RGB888)
-                   : nullptr;
-  if (!window_ || !frame_) {
+  if (!window_) {
     if (error) *error = std::string("cannot open the display: ") + SDL_GetError();
     Close();
     return false;
   }
   SDL_SetWindowMinimumSize(window_, kScreenWidth / 4, kScreenHeight / 4);
+  SDL_ShowCursor(SDL_DISABLE);
   managed_ = WindowManagerRunning(window_);
   if (settings_->fullScreen) SetFullScreen(true);
   modeChanged_ = false;
-  SDL_ShowWindow(window_);
-  SDL_ShowCursor(SDL_DISABLE);
-  SDL_RaiseWindow(window_);
-  SDL_SetWindowInputFocus(window_);
-  Show();
-
-  noticeEvent_ = SDL_RegisterEvents(1);
-  audio_.OpenDevice(noticeEvent_);
+  noticeEvent_ = SDL_RegisterEvents(2);
+  wakeEvent_ = noticeEvent_ + 1;
+  Trace("window made");
   return true;
 }
 
 void SdlPlatform::Close() {
+  if (waker_.joinable()) {
+    const char stop = 0;
+    if (write(wakeStop_[1], &stop, 1) == 1) waker_.join();
+    close(wakeStop_[0]);
+    close(wakeStop_[1]);
+  }
   audio_.CloseDevice();
-  if (frame_) SDL_FreeSurface(frame_);
-  frame_ = nullptr;
   if (window_) SDL_DestroyWindow(window_);
   window_ = nullptr;
   if (SDL_WasInit(0)) SDL_Quit();
@@ -183,6 +190,9 @@ bool SdlPlatform::TakeMessage(Message* message) {
 }
 
 bool SdlPlatform::QuitPending() {
+  // A first page long in coming: the window shows meanwhile, so that the
+  // reader can see it and end it.
+  if (!shownOnce_) ShowWindowOnce(), Show();
   DrainEvents();
   return std::any_of(messages_.begin(), messages_.end(), [](const Message& m) {
     return m.kind == Message::Kind::kQuit || m.kind == Message::Kind::kEscape;
@@ -245,6 +255,8 @@ void SdlPlatform::PointAt(int x, int y) {
 void SdlPlatform::DrainEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
+    inputSinceFrame_ = true;
+    if (event.type == wakeEvent_) continue;
     if (event.type == noticeEvent_) {
       messages_.push_back(Message{Message::Kind::kPlayback, MixerAudio::NoticeOf(&event)});
       continue;
@@ -279,16 +291,14 @@ void SdlPlatform::DrainEvents() {
         switch (event.window.event) {
           case SDL_WINDOWEVENT_SIZE_CHANGED:
             if (!fullScreen_) settings_->windowWidth = event.window.data1, settings_->windowHeight = event.window.data2;
-            stale_ = true;
-            Show();
+                        Show();
             break;
           case SDL_WINDOWEVENT_MOVED:
             if (!fullScreen_) settings_->windowX = event.window.data1, settings_->windowY = event.window.data2;
             break;
           case SDL_WINDOWEVENT_EXPOSED:
           case SDL_WINDOWEVENT_RESTORED:
-            stale_ = true;
-            Show();
+                        Show();
             break;
           default: break;
         }
@@ -299,32 +309,88 @@ void SdlPlatform::DrainEvents() {
   if (pointerShown_ && int32_t(NowMs() - pointerHideAt_) >= 0) ShowPointer(false);
 }
 
+bool SdlPlatform::InputWaiting() {
+  DrainEvents();
+  if (inputSinceFrame_ || keys_.HasPending() || pointerMoved_) return true;
+  return std::any_of(std::begin(readerPresses_), std::end(readerPresses_), [](uint8_t n) { return n > 0; });
+}
+
+void SdlPlatform::WaitForInput() {
+  // Only the pointer's time to hide limits the sleep.
+  if (pointerShown_) {
+    WaitForMessage(std::max<uint32_t>(1, pointerHideAt_ - NowMs()));
+  } else {
+    SDL_WaitEvent(nullptr);
+  }
+}
+
+void SdlPlatform::WakeWhenReadable(int fd) {
+  if (waker_.joinable() || pipe2(wakeStop_, O_CLOEXEC) != 0) return;
+  waker_ = std::thread([this, fd] {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {wakeStop_[0], POLLIN, 0}};
+    while (poll(fds, 2, -1) >= 0 && !(fds[1].revents & POLLIN)) {
+      if (!(fds[0].revents & POLLIN)) continue;
+      SDL_Event event{};
+      event.type = wakeEvent_;
+      SDL_PushEvent(&event);
+      // The main thread reads the watch; look again a little later.
+      poll(fds + 1, 1, 50);
+    }
+  });
+}
+
 void SdlPlatform::WaitForMessage(uint32_t ms) {
   // Wake to hide the pointer when its time comes.
   if (pointerShown_) ms = std::min(ms, std::max<uint32_t>(1, pointerHideAt_ - NowMs()));
   SDL_WaitEventTimeout(nullptr, int(ms));
 }
 
+// The surface presented (the engine's primary surface, which keeps its place
+// for the engine's life) is shown as it is; it is drawn again from there when
+// the window needs it.
 void SdlPlatform::Present(const Surface& surface) {
-  const size_t bytes = shown_.size() * sizeof(uint32_t);
-  if (!stale_ && std::memcmp(shown_.data(), surface.pixels.data(), bytes) == 0) return;
-  std::memcpy(shown_.data(), surface.pixels.data(), bytes);
+  presented_ = &surface;
+  const bool first = !shownOnce_;
+  ShowWindowOnce();
   Show();
+  if (!first) return;
+  Trace("first picture shown");
+  // The sound card opens after the first picture, not before it; sounds
+  // asked for meanwhile start now.
+  audio_.OpenDevice(noticeEvent_);
+  Trace("sound opened");
+}
+
+void SdlPlatform::ShowWindowOnce() {
+  if (shownOnce_) return;
+  SDL_ShowWindow(window_);
+  SDL_RaiseWindow(window_);
+  SDL_SetWindowInputFocus(window_);
+  shownOnce_ = true;
 }
 
 void SdlPlatform::Show() {
-  SDL_Surface* screen = SDL_GetWindowSurface(window_);
+  SDL_Surface* screen = window_ && shownOnce_ ? SDL_GetWindowSurface(window_) : nullptr;
   if (!screen) return;
+  if (!presented_) {  // a window shown before its first picture is black
+    SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 0, 0, 0));
+    SDL_UpdateWindowSurface(window_);
+    return;
+  }
+  SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(presented_->pixels.data()),
+                                                            kScreenWidth, kScreenHeight, 32, kScreenWidth * 4,
+                                                            SDL_PIXELFORMAT_RGB888);
+  if (!picture) return;
   const SDL_Rect place = Placement(screen->w, screen->h);
   if (place.w != screen->w || place.h != screen->h) SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 0, 0, 0));
   SDL_Rect target = place;
   if (place.w == kScreenWidth && place.h == kScreenHeight) {
-    SDL_BlitSurface(frame_, nullptr, screen, &target);
+    SDL_BlitSurface(picture, nullptr, screen, &target);
   } else {
-    SDL_BlitScaled(frame_, nullptr, screen, &target);
+    SDL_BlitScaled(picture, nullptr, screen, &target);
   }
+  SDL_FreeSurface(picture);
   SDL_UpdateWindowSurface(window_);
-  stale_ = false;
 }
 
 void SdlPlatform::SetFullScreen(bool on) {
@@ -352,7 +418,6 @@ void SdlPlatform::SetFullScreen(bool on) {
     SDL_SetWindowSize(window_, bounds.w, bounds.h);
     SDL_SetWindowPosition(window_, bounds.x, bounds.y);
   }
-  stale_ = true;
-}
+  }
 
 }  // namespace ks

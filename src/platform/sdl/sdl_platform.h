@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/key_tracker.h"
@@ -40,6 +41,11 @@ class SdlPlatform : public Platform {
   bool TakeMessage(Message* message) override;
   void WaitForMessage(uint32_t ms) override;
   bool QuitPending() override;
+  bool InputWaiting() override;
+  void WaitForInput() override;
+  void FrameProcessed() override { inputSinceFrame_ = false; }
+  // Wakes the wait for input whenever `fd` becomes readable (a file watch).
+  void WakeWhenReadable(int fd);
   AudioDevice& Audio() override { return audio_; }
   void Present(const Surface& surface) override;
 
@@ -48,6 +54,7 @@ class SdlPlatform : public Platform {
   void DrainEvents();
   // Draws the last presented picture into the window, scaled and letterboxed.
   void Show();
+  void ShowWindowOnce();
   // Full screen on the desktop's own mode, or the window the settings give.
   void SetFullScreen(bool on);
   void OnKey(const SDL_KeyboardEvent& event);
@@ -56,9 +63,8 @@ class SdlPlatform : public Platform {
   void ShowPointer(bool on);
 
   SDL_Window* window_ = nullptr;
-  SDL_Surface* frame_ = nullptr;     // wraps shown_
-  std::vector<uint32_t> shown_;      // the picture on the screen
-  bool stale_ = true;                // the window must be drawn again
+  const Surface* presented_ = nullptr;  // the picture on the screen
+  bool shownOnce_ = false;             // the window shows (from the first picture on)
   bool fullScreen_ = false;
   bool managed_ = true;  // a window manager looks after the window
   uint32_t noticeEvent_ = 0;
@@ -70,6 +76,10 @@ class SdlPlatform : public Platform {
   uint32_t pointerHideAt_ = 0;
   Settings* settings_ = nullptr;
   bool modeChanged_ = false;
+  bool inputSinceFrame_ = true;
+  uint32_t wakeEvent_ = 0;
+  std::thread waker_;
+  int wakeStop_[2] = {-1, -1};  // a pipe that ends the waker
   std::deque<Message> messages_;
   MixerAudio audio_;
 };
