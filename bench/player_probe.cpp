@@ -137,11 +137,12 @@ long ScreenDiffers(Display* display, const ks::Image& ref) {
 
 // Polls until the screen shows `awaited` whole or `timeoutS` passes; returns
 // the seconds from `start` to the band read that saw it, or -1. `whilePolling`
-// runs between reads (to let a held key go at its time).
+// runs between reads (to let a held key go at its time); polling stops at
+// once when it returns false.
 template <typename Each>
 double WaitForScreen(Display* display, const Awaited& awaited, double start, double timeoutS, Each whilePolling) {
   while (Seconds() - start < timeoutS) {
-    whilePolling();
+    if (!whilePolling()) return -1;
     if (BandsMatch(display, awaited)) {
       const double seen = Seconds() - start;
       if (ScreenDiffers(display, *awaited.ref) == 0) return seen;
@@ -260,7 +261,15 @@ int main(int argc, char** argv) {
   };
 
   // Start → first page.
-  const double firstPageS = WaitForScreen(display, firstPage, start, 10, [] {});
+  int earlyStatus = -1;
+  auto running = [&] {
+    int raw = 0;
+    if (waitpid(timePid, &raw, WNOHANG) != timePid) return true;
+    earlyStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    return false;
+  };
+  const double firstPageS = WaitForScreen(display, firstPage, start, 10, running);
+  if (earlyStatus >= 0) return Fail("the player ended before its first page, exit status " + std::to_string(earlyStatus));
   if (firstPageS < 0) return giveUp("the first page was not on the screen after 10 s", ref1);
   const pid_t playerPid = ChildOf(timePid);
   if (playerPid <= 0) return giveUp("cannot find the player's process", ref1);
@@ -278,6 +287,7 @@ int main(int argc, char** argv) {
   bool released = false;
   auto release = [&] {
     if (!released && Seconds() - down >= holdS) Key(display, enter, false), released = true;
+    return true;
   };
   const double enterPageS = WaitForScreen(display, nextPage, down, 5, release);
   while (!released) release(), SleepS(kPollSleepS);
