@@ -257,6 +257,7 @@ int main(int argc, char** argv) {
     kill(timePid, SIGTERM);
     if (const pid_t child = ChildOf(timePid); child > 0) kill(child, SIGKILL);
     WaitForExit(timePid, 5);
+    std::remove(timeReport.c_str());
     return 1;
   };
 
@@ -269,6 +270,7 @@ int main(int argc, char** argv) {
     return false;
   };
   const double firstPageS = WaitForScreen(display, firstPage, start, 10, running);
+  if (earlyStatus >= 0) std::remove(timeReport.c_str());
   if (earlyStatus >= 0) return Fail("the player ended before its first page, exit status " + std::to_string(earlyStatus));
   if (firstPageS < 0) return giveUp("the first page was not on the screen after 10 s", ref1);
   const pid_t playerPid = ChildOf(timePid);
