@@ -72,13 +72,6 @@ void RunScript(EngineState& state) {
   std::unordered_set<uint32_t> jumpsTaken;  // where this run's "@J"s stand
   uint32_t& pos = state.script.scriptPos;
   while (pos < state.script.scriptSize) {
-    if (platform && ++steps % 64 == 0 && int32_t(platform->NowMs() - nextLook) >= 0) {
-      nextLook = platform->NowMs() + kQuitLookMs;
-      if (platform->QuitPending()) {
-        state.script.interrupted = true;
-        return;
-      }
-    }
     const uint8_t b = buf[pos];
     if (b == ',') {
       ++pos;
@@ -88,6 +81,14 @@ void RunScript(EngineState& state) {
       PutPageByte(state, char(b));
       ++pos;
       continue;
+    }
+    // Text is quick; what makes a run long is its commands.
+    if (platform && ++steps % 64 == 0 && int32_t(platform->NowMs() - nextLook) >= 0) {
+      nextLook = platform->NowMs() + kQuitLookMs;
+      if (platform->QuitPending()) {
+        state.script.interrupted = true;
+        return;
+      }
     }
     ++pos;  // onto the command letter
     const uint8_t letter = pos < state.script.scriptSize ? buf[pos] : 0;
