@@ -81,30 +81,6 @@ TEST(KeySnapshot, EveryPressActsOnceAndNoneIsLost) {
   tracker.Set(Key::kEnter, false);
   for (int i = 0; i < 2; ++i) tracker.Set(Key::kEnter, true), tracker.Set(Key::kEnter, false);  // a double tap
   EXPECT_EQ(std::vector<bool>({take(), take(), take(), take()}), std::vector<bool>({false, true, false, true}));
-
-  // Through the engine: taps between frames turn one page each.
-  struct Tapping : HeadlessPlatform {
-    KeyTracker keys;
-    FrameKeys TakeKeys() override { return keys.Take(); }
-  } platform;
-  test::TempStory story;
-  story.WriteScript("one@E@Rtwo@E@Rthree@E");
-  EngineState state;
-  state.storyRoot = story.root();
-  std::string error;
-  ASSERT_TRUE(StartUp(state, platform, &error)) << error;
-  auto frame = [&] {
-    const uint64_t before = platform.processed();
-    while (platform.processed() == before) ASSERT_TRUE(MainLoopStep(state, platform));
-  };
-  frame();
-  platform.keys.Set(Key::kEnter, true);
-  platform.keys.Set(Key::kEnter, false);
-  for (int i = 0; i < 3; ++i) frame();
-  EXPECT_EQ(PageString(state), "two");
-  platform.keys.Set(Key::kEnter, true);
-  for (int i = 0; i < 3; ++i) frame();
-  EXPECT_EQ(PageString(state), "three");
 }
 
 TEST_F(Story, GateOpensEvery33MillisecondsOnAnUnsignedDifference) {

@@ -119,17 +119,11 @@ Image SolidImage(int width, int height, uint32_t rgb) {
   return Image{width, height, std::vector<uint32_t>(size_t(width) * size_t(height), rgb)};
 }
 
-namespace {
-const char* ChannelName(AudioChannel channel) {
-  static const char* const kNames[] = {"music", "loop", "oneshot", "page"};
-  return kNames[int(channel)];
-}
-}  // namespace
-
 DeviceId RecordingAudio::Open(AudioChannel channel, const std::string& path) {
+  static const char* const kNames[] = {"music", "loop", "oneshot", "page"};
   const DeviceId id = access(path.c_str(), R_OK) == 0 ? next_++ : kNoDevice;
-  calls.push_back(std::string("open ") + ChannelName(channel) + " " + fs::path(path).filename().string() +
-                  " = " + std::to_string(id));
+  calls.push_back(std::string("open ") + kNames[int(channel)] + " " + fs::path(path).filename().string() + " = " +
+                  std::to_string(id));
   return id;
 }
 

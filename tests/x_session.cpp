@@ -22,13 +22,6 @@ long long NowMs() {
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-bool HaveTools(const std::vector<std::string>& names) {
-  for (const std::string& name : names) {
-    if (std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) != 0) return false;
-  }
-  return true;
-}
-
 Child::~Child() { Kill(); }
 
 void Child::Kill() {
@@ -75,7 +68,7 @@ bool Child::Wait(int ms, int* status) {
 }
 
 bool XSession::Start(std::string* error, int width, int height) {
-  if (!HaveTools({"Xvfb", "xdotool"})) {
+  if (std::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null") != 0) {
     *error = "Xvfb and xdotool are needed (Debian: xvfb xdotool)";
     return false;
   }

@@ -56,9 +56,6 @@ class XSession {
   std::string display_;
 };
 
-// Whether every program in `names` is on the PATH.
-bool HaveTools(const std::vector<std::string>& names);
-
 // Milliseconds on a monotonic clock, and a sleep.
 long long NowMs();
 void SleepMs(int ms);

@@ -134,15 +134,29 @@ MixerAudio::~MixerAudio() { CloseDevice(); }
 void MixerAudio::OpenDevice(uint32_t noticeEvent) {
   tried_ = true;
   gNoticeEvent = noticeEvent;
-  if (!gMix.Load(&missing_)) return;
-  gMix.Init(MIX_INIT_OGG | MIX_INIT_MP3 | MIX_INIT_FLAC);
+  // SDL's own audio first: without a sound card SDL_mixer (and the thirty
+  // libraries it brings) is never loaded, and SDL's audio is let go again,
+  // with the thread it keeps to look for cards coming and going.
   bool opened = false;
   {
     const QuietStderr quiet;
-    opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && gMix.OpenAudio(44100, AUDIO_S16SYS, 2, 1024) == 0;
+    SDL_AudioSpec want{}, have{};
+    want.freq = 44100;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    const SDL_AudioDeviceID probe = opened ? SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0) : 0;
+    if (probe != 0) SDL_CloseAudioDevice(probe);
+    opened = probe != 0 && gMix.Load(&missing_);
+    if (opened) {
+      gMix.Init(MIX_INIT_OGG | MIX_INIT_MP3 | MIX_INIT_FLAC);
+      opened = gMix.OpenAudio(44100, AUDIO_S16SYS, 2, 1024) == 0;
+    }
   }
   if (!opened) {
-    missing_ = *SDL_GetError() ? SDL_GetError() : "SDL gives no reason";
+    if (missing_.empty()) missing_ = *SDL_GetError() ? SDL_GetError() : "SDL gives no reason";
+    if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return;
   }
   gDevice = FindMixerDevice();
