@@ -38,7 +38,8 @@ inline EngineState& FreshEngine() {
   e.assets = AssetState{};
   e.sound = SoundState{};
   e.reader = ReaderState{};
-  e.display.backgroundGeneration = 0;
+  e.display.backgroundGeneration = e.display.pictureGeneration = 0;
+  e.display.picturePath.clear();
   e.display.composing = e.display.backBufferReady = e.display.sceneShown = false;
   e.display.shownScene = Scene{};
   e.storyRoot = StoryFolder();

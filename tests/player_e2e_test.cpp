@@ -155,9 +155,10 @@ TEST_F(Player, NoDisplayIsOneLineAndExit1) {
 // A run that shows ten thousands pictures before its first page takes many
 // seconds; Escape ends it at once all the same.
 TEST_F(Player, EscapeActsDuringALongRun) {
-  story_.Write("p.bmp", test::EncodeBmp(test::SolidImage(640, 480, 0x336699), 24));
+  story_.Write("a.bmp", test::EncodeBmp(test::SolidImage(640, 480, 0x336699), 24));
+  story_.Write("b.bmp", test::EncodeBmp(test::SolidImage(640, 480, 0x996633), 24));
   std::string script;
-  for (int i = 0; i < 100000; ++i) script += "@Gp.bmp,";
+  for (int i = 0; i < 50000; ++i) script += "@Ga.bmp,@Gb.bmp,";
   story_.WriteScript(script + "page@E");
   Launch();
   const long long pressed = test::NowMs();

@@ -95,6 +95,10 @@ struct DisplayState {
   Surface backBuffer{kScreenWidth, kScreenHeight};
   Surface backgroundSurface{kScreenWidth, kScreenHeight};
   uint64_t backgroundGeneration = 0;  // counts the pictures loaded onto it
+  // The file the background's last picture came from, as it was then.
+  std::string picturePath;
+  std::array<uint64_t, 5> pictureStamp{};
+  uint64_t pictureGeneration = 0;
 
   // The frame being composed started from the background as it was then; a
   // picture loaded during the frame first saves that background into the

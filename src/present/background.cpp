@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -24,53 +25,47 @@ void BlitImage(Surface& target, const Image& image) {
   }
 }
 
-// The last picture decoded and the file it came from. A story that shows
-// the same picture again and again (a run of "@G" before the first page)
-// reads and decodes it once; a file changed since (its size, time or
-// identity) is decoded anew. Kept for the process, as a decode is a pure
-// function of the file.
-struct LastPicture {
-  std::string path;
-  struct stat file {};
-  Image image;
-};
-
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
-// The decoded picture at `path`, from the last one when the file is unchanged.
-const Image* DecodedPicture(const std::string& path, std::string* error) {
-  static LastPicture last;
-  struct stat file {};
-  const bool known = stat(path.c_str(), &file) == 0;
-  if (known && !last.path.empty() && last.path == path && SameFile(last.file, file)) return &last.image;
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path, kMaxBitmapFileBytes, &bytes, error)) return nullptr;
-  Image image;
-  std::string why;
-  if (!DecodeBmp(bytes.data(), bytes.size(), &image, &why)) {
-    if (error) *error = "cannot load the picture " + path + ": " + why;
-    return nullptr;
-  }
-  // The file's state is taken before the read: one written meanwhile
-  // differs from it next time.
-  last = {known ? path : std::string(), file, std::move(image)};
-  return &last.image;
+// What a file is now: where it lives, its size and its time.
+std::array<uint64_t, 5> Stamp(const struct stat& file) {
+  return {uint64_t(file.st_dev), uint64_t(file.st_ino), uint64_t(file.st_size), uint64_t(file.st_mtim.tv_sec),
+          uint64_t(file.st_mtim.tv_nsec)};
 }
 
 }  // namespace
 
+// A story that shows the same picture again and again (a run of "@G" before
+// the first page) reads and decodes it once: while the background still
+// holds the picture drawn from the same unchanged file, drawing it again
+// would change no pixel. A file changed since (its size, time or identity)
+// is decoded anew.
 bool LoadBackground(EngineState& state, Surface& target, const char* fileName, std::string* error) {
+  DisplayState& display = state.display;
+  const bool background = &target == &display.backgroundSurface;
   const std::string path = StoryPath(state.storyRoot, fileName);
-  const Image* image = DecodedPicture(path, error);
-  if (!image) return false;
-  if (&target == &state.display.backgroundSurface) {
-    SaveFrameBackground(state.display);  // a frame being composed keeps the old picture
-    ++state.display.backgroundGeneration;
+  struct stat file {};
+  const bool known = stat(path.c_str(), &file) == 0;
+  const bool holdsIt = background && known && path == display.picturePath && Stamp(file) == display.pictureStamp &&
+                       display.pictureGeneration == display.backgroundGeneration;
+  Image image;
+  if (!holdsIt) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, kMaxBitmapFileBytes, &bytes, error)) return false;
+    std::string why;
+    if (!DecodeBmp(bytes.data(), bytes.size(), &image, &why)) {
+      if (error) *error = "cannot load the picture " + path + ": " + why;
+      return false;
+    }
   }
-  BlitImage(target, *image);
+  if (background) {
+    SaveFrameBackground(display);  // a frame being composed keeps the old picture
+    ++display.backgroundGeneration;
+    // The file's state is taken before the read: one written meanwhile
+    // differs from it next time.
+    display.picturePath = known ? path : std::string();
+    display.pictureStamp = Stamp(file);
+    display.pictureGeneration = display.backgroundGeneration;
+  }
+  if (!holdsIt) BlitImage(target, image);
   return true;
 }
 
