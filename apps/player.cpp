@@ -53,6 +53,7 @@ int UsageError(const std::string& why) {
 
 struct Options {
   std::string story = ".";
+  bool storyGiven = false;
   std::string folder;
   bool demo = false;
   bool skipAll = false;
@@ -63,7 +64,7 @@ struct Options {
 // Returns -1 when the options are good and the player should run, or the
 // exit status.
 int ParseOptions(int argc, char** argv, Options* options) {
-  bool storyGiven = false;
+  bool& storyGiven = options->storyGiven;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
@@ -116,7 +117,14 @@ int main(int argc, char** argv) {
     root = ks::StoryRootFor(story);
   }
   // A story that is not there is said before a window opens for nothing.
-  const ks::StoryFile script = ks::FindStoryFile(root, ks::kScriptFileName);
+  // Started with no story (from a menu, say) where there is none: the demo.
+  ks::StoryFile script = ks::FindStoryFile(root, ks::kScriptFileName);
+  if (!ks::IsRegularFile(script.path) && !options.storyGiven && !options.demo && options.folder.empty() &&
+      !ks::FindDemoStory().empty()) {
+    ks::Report("no story in the current folder; playing the demo (kamishibai --help tells how to play yours)");
+    root = ks::FindDemoStory();
+    script = ks::FindStoryFile(root, ks::kScriptFileName);
+  }
   if (!ks::IsRegularFile(script.path)) {
     std::fprintf(stderr, "kamishibai: no story at %s: %s is not there\n", root.c_str(), script.path.c_str());
     return 1;
