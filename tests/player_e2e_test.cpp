@@ -86,12 +86,6 @@ class Player : public ::testing::Test {
         differ += !near;
       }
     }
-    if (differ && std::getenv("KS_E2E_DUMP")) {
-      Surface s(shown.width, shown.height);
-      s.pixels = shown.pixels;
-      WritePng("/tmp/e2e-shown.png", s, &error);
-      WritePng("/tmp/e2e-replay.png", expected, &error);
-    }
     return differ;
   }
   void Click(int x, int y, int button = 1) {

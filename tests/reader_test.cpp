@@ -1,9 +1,7 @@
 // What the player adds for its readers: settings, the mouse, the marks and
 // the help, and the player's command line.
-#include <sys/resource.h>
 #include <sys/wait.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -45,16 +43,8 @@ TEST(Settings, DamagedKeysAreIgnoredOneByOneAndUnknownOnesKept) {
   const std::vector<uint8_t> saved = story.Read("config/kamishibai/settings.ini");
   EXPECT_NE(std::string(saved.begin(), saved.end()).find("future = 7\n[plugins]\nsparkle = on\n"), std::string::npos);
 
-  // A write that cannot finish (a full disk) leaves the old file whole.
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old{}, small{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  small = old;
-  small.rlim_cur = 64;
-  setrlimit(RLIMIT_FSIZE, &small);
-  settings.volume = 10;
-  EXPECT_FALSE(SaveSettings(path, settings, &error));
-  setrlimit(RLIMIT_FSIZE, &old);
+  settings.volume = 10;  // a write that cannot finish leaves the old file whole
+  EXPECT_FALSE(test::WithFullDisk(64, [&] { return SaveSettings(path, settings, &error); }));
   EXPECT_EQ(story.Read("config/kamishibai/settings.ini"), saved);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(story.Path("config/kamishibai")), {}), 1);
 

@@ -1,8 +1,5 @@
 // The save file and the sound channels: what reaches the disk and the audio
 // device, byte for byte and call for call.
-#include <sys/resource.h>
-
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -101,16 +98,7 @@ TEST(SaveFile, AFailedSaveKeepsThePreviousOneAndLeavesNothingBehind) {
   ASSERT_TRUE(SaveGame(*s, &error)) << error;
   const std::vector<uint8_t> old = story.Read("DATA/save.txt");
   RunScript(*s);
-  // A full disk: files may only grow to 100 bytes.
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = 100;
-  setrlimit(RLIMIT_FSIZE, &small);
-  const bool ok = SaveGame(*s, &error);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  EXPECT_FALSE(ok);
+  EXPECT_FALSE(test::WithFullDisk(100, [&] { return SaveGame(*s, &error); }));
   EXPECT_NE(error.find("DATA/save.txt"), std::string::npos) << error;
   EXPECT_EQ(story.Read("DATA/save.txt"), old);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(story.Path("DATA")), {}), 2);  // no temporary left

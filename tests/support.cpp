@@ -1,6 +1,9 @@
 #include "support.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 #include <cstdlib>
@@ -56,6 +59,18 @@ std::unique_ptr<EngineState> LoadedEngine(const TempStory& story, const std::str
 
 std::string PageString(const EngineState& state) {
   return std::string(state.page.pageText, strnlen(state.page.pageText, sizeof state.page.pageText));
+}
+
+bool WithFullDisk(size_t bytes, const std::function<bool()>& write) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = bytes;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const bool ok = write();
+  setrlimit(RLIMIT_FSIZE, &old);
+  return ok;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,10 @@ std::unique_ptr<EngineState> LoadedEngine(const TempStory& story, const std::str
 
 // The page text up to its NUL.
 std::string PageString(const EngineState& state);
+
+// Runs `write` as on a disk that is full after `bytes` bytes of any file;
+// returns what it returned.
+bool WithFullDisk(size_t bytes, const std::function<bool()>& write);
 
 // A 44.1 kHz 16-bit mono WAV lasting `ms`: silence, or a sine of `toneHz`.
 std::string WavBytes(uint32_t ms, double toneHz = 0);
