@@ -134,18 +134,6 @@ TEST_F(Player, TapsAndHeldKeysActOnceEachAndTheScreenIsTheReplays) {
   EXPECT_LE(test::NowMs() - pressed, 1000);
 }
 
-TEST_F(Player, NoDisplayIsOneLineAndExit1) {
-  int status = -1;
-  story_.WriteScript("page@E");
-  ASSERT_TRUE(player_.Start({KS_PLAYER, story_.root()}, "/", {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
-                            story_.Path("player.log")));
-  ASSERT_TRUE(player_.Wait(5000, &status)) << "the player runs on with nothing to show";
-  EXPECT_EQ(status, 1);
-  const std::string log = Log();
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
-  EXPECT_NE(log.find("kamishibai: cannot open the display"), std::string::npos) << log;
-}
-
 // A run that shows ten thousands pictures before its first page takes many
 // seconds; Escape ends it at once all the same.
 TEST_F(Player, EscapeActsDuringALongRun) {
