@@ -49,6 +49,10 @@ TEST_F(Aids, BacklogGoesBackAndReturnsToThePageExactlyWithoutMovingTheStory) {
   EXPECT_EQ(state_.reader.backlog.front(), "p46");
   ASSERT_TRUE(Frames("S B"));  // not in the menu
   EXPECT_EQ(state_.reader.backlogShown, -1);
+  test::StoryPlayer choice;  // a run that stops at a choice list shows no page of its own
+  choice.Start("@Rp1@E@Rq@Cx,1,@\n@S1\n@Rp2@E");
+  ASSERT_TRUE(choice.Frames("E . E ."));
+  EXPECT_EQ(choice.state_.reader.backlog, (std::deque<std::string>{"p1", "p2"}));
 }
 
 TEST_F(Aids, SkipStopsAtEachStopAndTheFirstUnreadPage) {

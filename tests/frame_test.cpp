@@ -122,6 +122,13 @@ TEST_F(Story, NewPictureOneFrameLateAndStaleTextBeforeAChoiceList) {
   EXPECT_EQ(Shown(5, 470), 0xFF0000u);
   EXPECT_EQ(CountShown(40, 35, 600, 51, kWhitePixel), 0);
   EXPECT_GT(CountShown(265, 320, 300, 336, 0x32FF32), 5);  // the highlighted choice
+  test::StoryPlayer same;  // the same page text over a new picture: shown one frame late all the same
+  same.story_.Write("red.bmp", EncodeBmp(SolidImage(640, 480, 0xFF0000), 24));
+  same.Start("page@E@Gred.bmp,@E");
+  ASSERT_TRUE(same.Frames(". E"));
+  EXPECT_EQ(same.Shown(5, 470), 0u);
+  ASSERT_TRUE(same.Frames("."));
+  EXPECT_EQ(same.Shown(5, 470), 0xFF0000u);
   state_.screen.uiMode = 9;  // no screen: only the background
   ASSERT_TRUE(Frames("E"));
   EXPECT_EQ(CountShown(0, 0, 640, 480, 0xFF0000), kAll);
@@ -210,6 +217,10 @@ TEST_F(Story, SoundsAcrossFramesAndTheTitleNotice) {
   ASSERT_TRUE(StartUp(quitting, platform, &error)) << error;
   EXPECT_FALSE(MainLoopStep(quitting, platform));
   EXPECT_EQ(platform.processed(), 0u);
+  struct Closed : HeadlessPlatform {  // the window was closed: the quit message
+    bool TakeMessage(Message* message) override { return *message = Message{}, true; }
+  } closed;
+  EXPECT_FALSE(MainLoopStep(state_, closed));
 }
 
 // The look of each screen, pixel for pixel against tests/golden/*.png. When
