@@ -56,22 +56,19 @@ TEST_F(Aids, BacklogGoesBackAndReturnsToThePageExactlyWithoutMovingTheStory) {
 }
 
 TEST_F(Aids, SkipStopsAtEachStopAndTheFirstUnreadPage) {
-  story_.Write("bell.wav", test::WavBytes(200));
-  story_.Write("Page.wav", test::WavBytes(200));
-  story_.Write("theme.wav", test::WavBytes(60000));
+  for (const char* name : {"bell.wav", "Page.wav", "theme.wav"}) story_.Write(name, test::WavBytes(60000));
   const std::string script = "@Rp1@E@P@Wbell.wav,@Rp2@E@Mtheme.wav,@Rp3@E@Rp4@E";
   Start(script);
   ASSERT_TRUE(Frames("E ."));  // p1 and p2 read
   test::StoryPlayer again;  // the same story a second time
   again.state_.reader.readRuns = state_.reader.readRuns;
-  std::filesystem::copy(story_.root(), again.story_.root(), std::filesystem::copy_options::recursive |
-                                                                std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy(story_.root(), again.story_.root(), std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
   again.Start();
   ASSERT_TRUE(again.Frames("K K K K"));
   EXPECT_EQ(again.Summary(), "mode=0 cursor=0 page=p3");  // the first unread page stops it
-  EXPECT_EQ(again.platform_.audio().starts(AudioChannel::kOneShotEffect), 0);  // skipped pages play none
-  EXPECT_EQ(again.platform_.audio().starts(AudioChannel::kPageSound), 0);
-  EXPECT_EQ(again.platform_.audio().starts(AudioChannel::kMusic), 1);  // music follows the story
+  const SimulatedAudio& audio = again.platform_.audio();  // skipped pages play no one-shot; music follows
+  EXPECT_EQ(std::vector<int>({audio.starts(AudioChannel::kOneShotEffect), audio.starts(AudioChannel::kPageSound),
+                              audio.starts(AudioChannel::kMusic)}), std::vector<int>({0, 0, 1}));
 
   // With --skip-all: through a fade at once, to a choice list; then to a notice.
   test::StoryPlayer all;

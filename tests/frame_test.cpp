@@ -65,22 +65,16 @@ TEST_F(Story, KeysOnEachScreen) {
 // acts once, in the next frame, as a press held through it would.
 TEST(KeySnapshot, EveryPressActsOnceAndNoneIsLost) {
   KeyTracker tracker;
-  auto take = [&] { return tracker.Take().enter; };
-  tracker.Set(Key::kEnter, true);
-  tracker.Set(Key::kEnter, false);
-  EXPECT_TRUE(take());   // a tap
-  EXPECT_FALSE(take());  // its release, seen in the next frame
-  tracker.Set(Key::kEnter, true);
-  EXPECT_TRUE(take());  // held
-  tracker.Set(Key::kEnter, true);  // a repeat
-  EXPECT_TRUE(take());
-  tracker.Set(Key::kEnter, false);
-  tracker.Set(Key::kEnter, true);  // released and pressed again between frames
-  EXPECT_FALSE(take());
-  EXPECT_TRUE(take());
-  tracker.Set(Key::kEnter, false);
-  for (int i = 0; i < 2; ++i) tracker.Set(Key::kEnter, true), tracker.Set(Key::kEnter, false);  // a double tap
-  EXPECT_EQ(std::vector<bool>({take(), take(), take(), take()}), std::vector<bool>({false, true, false, true}));
+  std::string seen;  // the frames, one letter each: d down, u up
+  auto events = [&](const std::string& downsAndUps, int frames) {
+    for (char c : downsAndUps) tracker.Set(Key::kEnter, c == 'd');
+    for (int i = 0; i < frames; ++i) seen += tracker.Take().enter ? 'd' : 'u';
+  };
+  events("du", 2);    // a tap: down in the next frame, up in the one after
+  events("dd", 2);    // held, a repeat too
+  events("ud", 2);    // released and pressed again between frames: up, then down
+  events("udud", 4);  // a release and a double tap
+  EXPECT_EQ(seen, "du" "dd" "ud" "udud");
 }
 
 TEST_F(Story, GateOpensEvery33MillisecondsOnAnUnsignedDifference) {

@@ -64,16 +64,9 @@ class Reader : public test::FrameTest {
     const uint64_t before = platform_.processed();
     while (platform_.processed() == before) ASSERT_TRUE(MainLoopStep(state_, platform_));
   }
-  static FrameKeys Press(ReaderKey key) {
-    FrameKeys keys;
-    keys.Press(key);
-    return keys;
-  }
+  static FrameKeys Press(ReaderKey key) { return FrameKeys{.readerKeys = 1u << unsigned(key)}; }
   static FrameKeys Pointer(int x, int y, bool left = false, bool right = false) {
-    FrameKeys keys;
-    keys.pointerX = x, keys.pointerY = y, keys.pointerMoved = true;
-    keys.leftButton = left, keys.rightButton = right;
-    return keys;
+    return FrameKeys{.leftButton = left, .rightButton = right, .pointerX = x, .pointerY = y, .pointerMoved = true};
   }
 };
 

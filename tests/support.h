@@ -1,6 +1,5 @@
-// What the tests share: a throw-away story folder, engines loaded from it or
-// started on it, generated WAV and BMP files, and an audio device that records
-// what the core asks of it.
+// What the tests share: story folders, engines, WAV and BMP files, and an
+// audio device that records what the core asks of it.
 #pragma once
 
 #include <gtest/gtest.h>

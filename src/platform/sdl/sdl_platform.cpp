@@ -56,6 +56,14 @@ constexpr Binding kKeyTable[] = {
 };
 constexpr uint32_t kPointerHideMs = 2000;
 
+// Xlib's own handler ends the program at any protocol error. A request that
+// meets a window already gone (as SDL's wake-up can while the window closes)
+// must not end the story, or make a reader's clean quit exit with 1.
+int KeepGoingOnXErrors(Display*, XErrorEvent* error) {
+  Trace(("X error " + std::to_string(error->error_code) + " ignored").c_str());
+  return 0;
+}
+
 // Whether a window manager looks after the X display of `window` (it names
 // its check window on the root window). Other video systems always have one.
 bool WindowManagerRunning(SDL_Window* window) {
@@ -120,6 +128,7 @@ bool SdlPlatform::Open(Settings* settings, std::string* error) {
     Close();
     return false;
   }
+  if (driver == "x11") XSetErrorHandler(KeepGoingOnXErrors);
   const int x = settings_->windowX < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowX;
   const int y = settings_->windowY < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowY;
   // The window shows with the first picture; until then it stays hidden,
