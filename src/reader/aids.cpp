@@ -8,6 +8,7 @@
 #include "engine/sjis.h"
 #include "platform/file_io.h"
 #include "platform/xdg.h"
+#include "reader/reader.h"
 
 namespace ks {
 namespace {
@@ -87,11 +88,7 @@ bool BacklogFrame(EngineState& state, FrameKeys& keys, Scene& scene) {
     // Back to the page exactly as it was; the key that closed it does
     // nothing else.
     reader.backlogShown = -1;
-    for (Key key : {Key::kEnter, Key::kSpace, Key::kUp, Key::kDown, Key::kLeftButton, Key::kRightButton}) {
-      reader.swallowed[key] = keys[key];
-      keys[key] = false;
-    }
-    keys.wheelDown = keys.wheelUp = false;
+    SwallowHeldKeys(reader, keys);
     return false;
   }
   const size_t index = size_t(pages - 1 - reader.backlogShown);
@@ -148,7 +145,7 @@ bool SkipsFades(const EngineState& state) { return state.reader.skippedLastFrame
 
 void AddAidMarks(Scene& scene, EngineState& state, uint32_t now) {
   ReaderState& reader = state.reader;
-  reader.autoMark = reader.autoMark && int32_t(reader.autoMarkUntil - now) > 0;
+  reader.autoMark = reader.autoMark && StillShowing(now, reader.autoMarkUntil);
   if (reader.skippedLastFrame || reader.skipOn) {
     AddModeMark(scene, reader.skipAll || reader.skipAllAlways ? "SKIP!" : "SKIP");
   } else if (reader.autoOn || reader.autoMark) {

@@ -19,9 +19,6 @@ namespace {
 constexpr uint32_t kVolumeMarkMs = 1000;
 constexpr uint32_t kShotMarkMs = 1500;
 
-// `until` is still ahead of `now` on the wrapping millisecond clock.
-bool Before(uint32_t now, uint32_t until) { return int32_t(until - now) > 0; }
-
 void ChangeVolume(EngineState& state, const FrameKeys& keys, uint32_t now) {
   Settings& s = state.reader.settings;
   const Settings before = s;
@@ -120,6 +117,14 @@ void PointerToKeys(EngineState& state, FrameKeys& keys) {
 
 }  // namespace
 
+void SwallowHeldKeys(ReaderState& reader, FrameKeys& keys) {
+  for (Key key : {Key::kEnter, Key::kSpace, Key::kUp, Key::kDown, Key::kLeftButton, Key::kRightButton}) {
+    reader.swallowed[key] = keys[key];
+    keys[key] = false;
+  }
+  keys.wheelDown = keys.wheelUp = false;
+}
+
 void ApplyVolume(EngineState& state) {
   if (state.sound.audio) state.sound.audio->SetVolume(state.reader.settings.muted ? 0 : state.reader.settings.volume);
 }
@@ -144,9 +149,7 @@ void TakeReaderInput(EngineState& state, FrameKeys& keys, uint32_t now) {
     // The help closes at any key or click, which does nothing else.
     if (reader.helpShown && anyInput) {
       reader.helpShown = false;
-      for (Key key : {Key::kEnter, Key::kSpace, Key::kUp, Key::kDown, Key::kLeftButton, Key::kRightButton}) {
-        reader.swallowed[key] = keys[key];
-      }
+      SwallowHeldKeys(reader, keys);
     } else {
       reader.helpShown = true;
     }
@@ -168,8 +171,8 @@ bool CloseReaderScreen(EngineState& state) {
 
 void AddReaderOverlays(Scene& scene, EngineState& state, uint32_t now) {
   ReaderState& reader = state.reader;
-  reader.volumeMark = reader.volumeMark && Before(now, reader.volumeMarkUntil);
-  reader.shotMark = reader.shotMark && Before(now, reader.shotMarkUntil);
+  reader.volumeMark = reader.volumeMark && StillShowing(now, reader.volumeMarkUntil);
+  reader.shotMark = reader.shotMark && StillShowing(now, reader.shotMarkUntil);
   if (reader.helpShown) AddHelp(scene, HelpLines());
   if (reader.volumeMark) AddVolumeMark(scene, reader.settings.volume, reader.settings.muted);
   if (reader.shotMark) AddShotMark(scene);

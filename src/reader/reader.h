@@ -25,6 +25,13 @@ bool CloseReaderScreen(EngineState& state);
 // The marks that show at `now`, over the screen's scene.
 void AddReaderOverlays(Scene& scene, EngineState& state, uint32_t now);
 
+// The story's keys held now do nothing more until released: the key that
+// closed a reader's screen (the help, the backlog) only closed it.
+void SwallowHeldKeys(ReaderState& reader, FrameKeys& keys);
+
+// Whether a mark shown until `until` still shows at `now` (the clock wraps).
+inline bool StillShowing(uint32_t now, uint32_t until) { return int32_t(until - now) > 0; }
+
 // Tells the audio device the volume the settings give.
 void ApplyVolume(EngineState& state);
 
