@@ -1,9 +1,11 @@
 // kamishibai: plays a story in a window of its own, full screen or not, with
 // the keyboard and the mouse. The reader's settings (the window, the volume,
 // auto mode's pace) are kept between runs.
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <utility>
@@ -11,6 +13,7 @@
 #include "engine/engine_state.h"
 #include "engine/main_loop.h"
 #include "engine/report.h"
+#include "engine/sjis.h"
 #include "engine/trace.h"
 #include "ks_version.h"
 #include "platform/file_io.h"
@@ -98,10 +101,24 @@ int ParseOptions(int argc, char** argv, Options* options) {
   return -1;
 }
 
+// The window's title: the story folder's name and the program's, or the
+// program's alone when the folder has no name to show.
+std::string WindowTitle(const std::string& root) {
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::absolute(root, error).lexically_normal();
+  if (folder.filename().empty()) folder = folder.parent_path();
+  std::string name = folder.filename().string(), utf8;
+  if (!ks::IsUtf8(name)) name = ks::Cp932ToUtf8(name, &utf8) ? utf8 : "";
+  return name.empty() || name == "/" ? "Kamishibai" : name + " — Kamishibai";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   ks::Trace("main");
+  // Text for the window system (the title) is UTF-8 whatever the reader's
+  // locale; set before any thread starts.
+  if (!std::setlocale(LC_CTYPE, "C.UTF-8")) std::setlocale(LC_CTYPE, "");
   Options options;
   if (const int status = ParseOptions(argc, argv, &options); status >= 0) return status;
   std::string root;
@@ -156,6 +173,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kamishibai: %s\n", (opened ? prepareError : error).c_str());
     return 1;
   }
+  platform.SetTitle(WindowTitle(root));
   ks::BeginStory(state, platform);
   // A mode given for this run only is not remembered, unless the reader
   // switches it again.

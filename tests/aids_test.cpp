@@ -70,15 +70,23 @@ TEST_F(Aids, SkipStopsAtEachStopAndTheFirstUnreadPage) {
   EXPECT_EQ(std::vector<int>({audio.starts(AudioChannel::kOneShotEffect), audio.starts(AudioChannel::kPageSound),
                               audio.starts(AudioChannel::kMusic)}), std::vector<int>({0, 0, 1}));
 
-  // With --skip-all: through a fade at once, to a choice list; then to a notice.
+  // With --skip-all: through a fade at once, to a choice list; then to a
+  // notice. Every run while skip is on is quiet, wherever it starts: after
+  // the fade, the choice taken with Ctrl held, the title's restart.
   test::StoryPlayer all;
   all.state_.reader.skipAllAlways = true;
-  all.Start("@Rp1@E@F@Rp2@E@Cx,1,@\n@S1\n@Rp3@E@T@Rp4@E@Rp5@E");
+  for (const char* name : {"bell.wav", "Page.wav"}) all.story_.Write(name, test::WavBytes(100));
+  all.Start("@P@Wbell.wav,@Rp1@E@F@P@Wbell.wav,@Rp2@E@Cx,1,@\n@S1\n@P@Wbell.wav,@Rp3@E@T@Rp4@E@Rp5@E");
   ASSERT_TRUE(all.Frames("K K K K"));
   EXPECT_EQ(all.Summary(), "mode=1 cursor=0 page=p2");
-  ASSERT_TRUE(all.Frames("E . T . ."));
+  ASSERT_TRUE(all.Frames("EK . T . ."));
   EXPECT_EQ(all.Summary(), "mode=0 cursor=0 page=p4 title");
   EXPECT_FALSE(all.state_.reader.skipOn);
+  ASSERT_TRUE(all.Frames("EK ."));
+  EXPECT_EQ(PageString(all.state_), "p1");
+  const SimulatedAudio& heard = all.platform_.audio();  // only the first page's, before skipping
+  EXPECT_EQ(heard.starts(AudioChannel::kOneShotEffect), 1);
+  EXPECT_EQ(heard.starts(AudioChannel::kPageSound), 1);
 }
 
 TEST_F(Aids, ReadMarksSurviveARestartAndResetWhenTheScriptChanges) {

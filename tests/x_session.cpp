@@ -106,7 +106,7 @@ bool XSession::Start(std::string* error, int width, int height) {
 }
 
 int XSession::Run(const std::string& command) const {
-  const int raw = std::system(("DISPLAY=" + display_ + " " + command).c_str());
+  const int raw = std::system(("export DISPLAY=" + display_ + "; " + command).c_str());
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
@@ -117,7 +117,11 @@ void XSession::Press(const std::string& key, int ms) const {
 bool XSession::WaitForWindow(const std::string& title, int ms) const {
   const long long end = NowMs() + ms;
   while (NowMs() < end) {
-    if (Run("xdotool search --onlyvisible --name '^" + title + "$' >/dev/null 2>&1") == 0) return true;
+    // By its class, then its name: xdotool's name search misses UTF-8 titles.
+    if (Run("test \"$(xdotool search --onlyvisible --class '^kamishibai$' getwindowname 2>/dev/null)\" = '" + title +
+            "'") == 0) {
+      return true;
+    }
     SleepMs(50);
   }
   return false;

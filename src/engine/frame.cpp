@@ -37,11 +37,7 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
   Scene scene = BeginFrame(state.display);
   if (!BacklogFrame(state, keys, scene)) {
     DriveAids(state, keys, now);
-    // What a skip plays but the reader would not hear: one-shot effects and
-    // the page sound.
-    state.sound.quietEffects = SkipsFades(state);
     const bool shown = HandleKeys(state, keys, scene);
-    state.sound.quietEffects = false;
     if (!shown) {
       AbandonFrame(state.display);
       state.display.settled = false;

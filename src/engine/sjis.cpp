@@ -24,6 +24,11 @@ bool Convert(const char* to, const char* from, const std::string& bytes, std::st
 
 bool Cp932ToUtf8(const std::string& bytes, std::string* utf8) { return Convert("UTF-8", "CP932", bytes, utf8); }
 
+bool IsUtf8(const std::string& bytes) {
+  std::string same;
+  return Convert("UTF-8", "UTF-8", bytes, &same);
+}
+
 bool Utf8ToCp932(const std::string& utf8, std::string* bytes) { return Convert("CP932", "UTF-8", utf8, bytes); }
 
 }  // namespace ks

@@ -17,6 +17,9 @@ constexpr bool IsSjisLeadByte(uint8_t b) {
 // text itself is never converted). Returns false when they are not CP932.
 bool Cp932ToUtf8(const std::string& bytes, std::string* utf8);
 
+// Whether `bytes` are well-formed UTF-8.
+bool IsUtf8(const std::string& bytes);
+
 // The other way, for the player's own texts drawn with the story's fonts.
 bool Utf8ToCp932(const std::string& utf8, std::string* bytes);
 

@@ -1,8 +1,8 @@
 // Where a file named by a story is on disk. Every loader (script, save file,
 // pictures, sounds, "Page.wav") goes through this one lookup.
 //
-// Stories were written on Windows, whose file names ignore case and whose
-// separator is "\". A name is looked up
+// A story names its files ignoring case, with "\" as the separator. A name
+// is looked up
 //   1. as written, "\" read as "/";
 //   2. component by component, ignoring the case of ASCII letters (a
 //      Shift-JIS double-byte character is compared whole, never folded by

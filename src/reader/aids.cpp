@@ -127,10 +127,15 @@ void DriveAids(EngineState& state, FrameKeys& keys, uint32_t now) {
   if (reader.skipOn && (stop || unread)) reader.skipOn = false;
   if (reader.autoOn && (!OnPage(state.screen) || AnyNotice(state.screen))) reader.autoOn = false;
 
-  reader.skippedLastFrame = false;
-  if ((keys.ctrl || reader.skipOn) && !unread && CanTurnPage(state)) {
+  reader.skippedLastFrame = (keys.ctrl || reader.skipOn) && !unread && CanTurnPage(state);
+  // Skip is on while the reader holds Ctrl or left it on, and every run
+  // consults it, wherever it starts (a fade's end, a choice taken, the title
+  // notice, watch mode): what a skip plays but the reader would not hear,
+  // one-shot effects and the page sound, is not started.
+  reader.skipping = reader.skippedLastFrame || keys.ctrl || reader.skipOn;
+  state.sound.quietEffects = reader.skipping;
+  if (reader.skippedLastFrame) {
     PressEnterForTheReader(state, keys);
-    reader.skippedLastFrame = true;
     return;
   }
   if (reader.autoOn && CanTurnPage(state)) {
@@ -141,7 +146,7 @@ void DriveAids(EngineState& state, FrameKeys& keys, uint32_t now) {
   }
 }
 
-bool SkipsFades(const EngineState& state) { return state.reader.skippedLastFrame; }
+bool SkipsFades(const EngineState& state) { return state.reader.skipping; }
 
 void AddAidMarks(Scene& scene, EngineState& state, uint32_t now) {
   ReaderState& reader = state.reader;

@@ -35,7 +35,7 @@ bool BacklogFrame(EngineState& state, FrameKeys& keys, Scene& scene);
 // Skip and auto mode, before the screen sees the keys: may press Enter.
 void DriveAids(EngineState& state, FrameKeys& keys, uint32_t now);
 
-// Whether a fade now completes at once (the story is being skipped).
+// Whether a fade now completes at once (skip is on).
 bool SkipsFades(const EngineState& state);
 
 // The marks of the modes that are on ("SKIP", "AUTO").

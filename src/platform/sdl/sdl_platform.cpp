@@ -57,8 +57,9 @@ constexpr Binding kKeyTable[] = {
 constexpr uint32_t kPointerHideMs = 2000;
 
 // Xlib's own handler ends the program at any protocol error. A request that
-// meets a window already gone (as SDL's wake-up can while the window closes)
-// must not end the story, or make a reader's clean quit exit with 1.
+// meets a window already gone (as SDL's wake-up, sent on a connection of its
+// own, can while the window closes) must not end the story, or make a
+// reader's clean quit exit with 1.
 int KeepGoingOnXErrors(Display*, XErrorEvent* error) {
   Trace(("X error " + std::to_string(error->error_code) + " ignored").c_str());
   return 0;
@@ -110,6 +111,9 @@ bool SdlPlatform::Open(Settings* settings, std::string* error) {
   // task bars match.
   setenv("SDL_VIDEO_X11_WMCLASS", "kamishibai", 0);
   setenv("SDL_VIDEO_WAYLAND_WMCLASS", "kamishibai", 0);
+  // Set before SDL opens the display: SDL puts back the handler it found when
+  // it closes its connections, whose last errors then still meet ours.
+  XSetErrorHandler(KeepGoingOnXErrors);
   int status = 0;
   {
     const QuietStderr quiet;
@@ -128,12 +132,11 @@ bool SdlPlatform::Open(Settings* settings, std::string* error) {
     Close();
     return false;
   }
-  if (driver == "x11") XSetErrorHandler(KeepGoingOnXErrors);
   const int x = settings_->windowX < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowX;
   const int y = settings_->windowY < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowY;
   // The window shows with the first picture; until then it stays hidden,
   // so the reader never sees it empty.
-  window_ = SDL_CreateWindow("Direct X", x, y, settings_->windowWidth, settings_->windowHeight,
+  window_ = SDL_CreateWindow("Kamishibai", x, y, settings_->windowWidth, settings_->windowHeight,
                              SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
   if (!window_) {
     if (error) *error = std::string("cannot open the display: ") + SDL_GetError();
@@ -149,6 +152,10 @@ bool SdlPlatform::Open(Settings* settings, std::string* error) {
   wakeEvent_ = noticeEvent_ + 1;
   Trace("window made");
   return true;
+}
+
+void SdlPlatform::SetTitle(const std::string& title) {
+  if (window_) SDL_SetWindowTitle(window_, title.c_str());
 }
 
 void SdlPlatform::Close() {

@@ -23,13 +23,15 @@ class SdlPlatform : public Platform {
  public:
   ~SdlPlatform() override;
 
-  // Opens one window titled "Direct X", full screen on the desktop's own mode
+  // Opens one window titled "Kamishibai", full screen on the desktop's own mode
   // (and above other windows) or a window of its own, as `settings` say, the
   // pointer hidden, and the sound card (without one the story plays
   // silently). The window's mode, size and place go back into `settings` as
   // the reader changes them. Returns false with a reason when there is no
   // display.
   bool Open(Settings* settings, std::string* error);
+  // Names the window (UTF-8), in the task bar and the window switcher.
+  void SetTitle(const std::string& title);
   // Closes the sound card and the window; the desktop is as it was.
   void Close();
   // Whether the reader switched between full screen and a window since the
