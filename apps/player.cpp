@@ -149,6 +149,7 @@ int main(int argc, char** argv) {
 
   ks::EngineState state;
   state.storyRoot = root;
+  state.storyReadOnly = ks::InstalledWithThePlayer(root);
   state.reader.keepReadMarks = true;
   state.reader.skipAllAlways = options.skipAll;
   ks::Settings& settings = state.reader.settings;

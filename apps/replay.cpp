@@ -16,6 +16,7 @@
 #include "engine/main_loop.h"
 #include "ks_version.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/install_paths.h"
 #include "present/png.h"
 
 namespace {
@@ -170,6 +171,7 @@ int main(int argc, char** argv) {
 
   ks::EngineState state;
   state.storyRoot = options.folder;
+  state.storyReadOnly = ks::InstalledWithThePlayer(options.folder);
   ks::HeadlessPlatform platform(options.frames);
   std::string error;
   if (!ks::StartUp(state, platform, &error)) {

@@ -82,6 +82,18 @@ check_tree() {
     cmp "$tmp/installed-$out" "$tmp/built-$out" || fail "the installed demo plays unlike build/demo ($out)"
   done
 
+  # What came with the player is never written, even by root: the menu's
+  # save in the installed demo fails and says so; the build's demo saves.
+  for run in installed built; do
+    local tool=$p/bin/kamishibai-replay story=$demo
+    [ $run = built ] && tool=$build/bin/kamishibai-replay story=$tmp/built-demo
+    (cd / && "$tool" -C "$story" --input ". S . E ." --shot "5=$tmp/$run-save.png") ||
+      fail "kamishibai-replay ($run) saving in the demo exits with $?"
+  done
+  [ -e "$demo/DATA/save.txt" ] && fail "the menu saved into the installed demo"
+  [ -e "$tmp/built-demo/DATA/save.txt" ] || fail "the menu did not save into a copy of the demo"
+  cmp -s "$tmp/installed-save.png" "$tmp/built-save.png" && fail "the failed save looks like a save"
+
   # --demo finds the demo beside the program, installed or in the build
   # folder, and says so plainly when a lone copy of the program has none.
   for prog in "$p/bin/kamishibai" "$build/bin/kamishibai"; do

@@ -52,8 +52,8 @@ class Player : public ::testing::Test {
   // The replay of `keys` on the same story: what the screen must show.
   Surface Replay(const std::string& keys) {
     test::StoryPlayer replay;
-    for (const char* file : {"DATA/Script.txt", "bands.bmp"}) {
-      std::filesystem::copy(story_.Path(file), replay.story_.Path(file));
+    for (const char* file : {"DATA/Script.txt", "bands.bmp", "DATA/save.txt"}) {
+      std::filesystem::copy(story_.Path(file), replay.story_.Path(file), ec_);
     }
     replay.Start();
     EXPECT_TRUE(replay.Frames(keys));
@@ -107,6 +107,7 @@ class Player : public ::testing::Test {
     story_.WriteScript("@Gbands.bmp," + script);
   }
 
+  std::error_code ec_;  // a story file the replay may lack
   std::unique_ptr<test::XSession> x_;
   test::TempStory story_;
   test::Child player_;
@@ -155,7 +156,34 @@ TEST_F(Player, EscapeActsDuringALongRun) {
 }
 
 // Sound goes to a file through SDL's disk audio driver: 44.1 kHz, 16-bit
-// stereo, written at the pace it is played.
+// stereo, written at the pace it is played. The left channel's loudness at
+// `hz` in each 50 ms (Goertzel), or over all frequencies when `hz` is 0.
+std::vector<double> Loudness(const std::string& raw, double hz = 0) {
+  std::ifstream in(raw, std::ios::binary);
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::vector<double> loud;
+  const double k = 2 * std::cos(2 * M_PI * hz / 44100);
+  for (size_t start = 0; start + 2205 <= bytes.size() / 4; start += 2205) {
+    double sum = 0, s1 = 0, s2 = 0;
+    for (size_t f = start; f < start + 2205; ++f) {
+      int16_t left = 0;
+      std::memcpy(&left, &bytes[f * 4], 2);
+      sum += double(left) * left;
+      const double s0 = left + k * s1 - s2;
+      s2 = s1, s1 = s0;
+    }
+    loud.push_back(hz == 0 ? std::sqrt(sum / 2205) : std::sqrt(s1 * s1 + s2 * s2 - k * s1 * s2) * 2 / 2205);
+  }
+  return loud;
+}
+
+// How many separate times the loudness rose over `level`.
+int Onsets(const std::vector<double>& loud, double level) {
+  int onsets = 0;
+  for (size_t i = 0; i < loud.size(); ++i) onsets += loud[i] > level && (i == 0 || loud[i - 1] <= level);
+  return onsets;
+}
+
 TEST_F(Player, MusicLoopsPastItsLengthAndStopsOnD) {
   story_.Write("tone.wav", test::WavBytes(200, 440));
   story_.WriteScript("@Mtone.wav,Music plays.@E@DNow it stops.@E");
@@ -166,23 +194,56 @@ TEST_F(Player, MusicLoopsPastItsLengthAndStopsOnD) {
   SleepMs(1000);
   EXPECT_EQ(Quit(), 0) << Log();
 
-  std::ifstream in(raw, std::ios::binary);
-  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  ASSERT_GT(bytes.size() / 4, 44100u) << "less than a second of sound was written";
-  std::vector<double> loud;  // loudness of each 50 ms
-  for (size_t start = 0; start + 2205 <= bytes.size() / 4; start += 2205) {
-    double sum = 0;
-    for (size_t f = start; f < start + 2205; ++f) {
-      int16_t left = 0;
-      std::memcpy(&left, &bytes[f * 4], 2);
-      sum += double(left) * left;
-    }
-    loud.push_back(std::sqrt(sum / 2205));
-  }
+  const std::vector<double> loud = Loudness(raw);
+  ASSERT_GT(loud.size(), 20u) << "less than a second of sound was written";
   // The file lasts 200 ms; it was heard far longer: it looped. After "@D",
   // the last half second, it is silent.
   EXPECT_GE(std::count_if(loud.begin(), loud.end(), [](double l) { return l > 1000; }) * 50, 800);
   EXPECT_LT(*std::max_element(loud.end() - 10, loud.end()), 50);
+}
+
+// Skipping with Ctrl held through a fade, a choice taken and the title's
+// restart: the music is heard, a one-shot effect (2 kHz) and the page sound
+// (3 kHz) never; taken without Ctrl, the choice's effects are heard once.
+TEST_F(Player, SkippingPlaysNoEffectWhereverItsRunStarts) {
+  story_.Write("tone.wav", test::WavBytes(200, 440));
+  story_.Write("bell.wav", test::WavBytes(300, 2000));
+  story_.Write("Page.wav", test::WavBytes(300, 3000));
+  WriteStory("@Mtone.wav,@Rp1@E@F@P@Wbell.wav,@Rp2@E@Cx,1,@\n@S1\n@P@Wbell.wav,@Rp3@E@T@Rp4@E");
+  const std::string raw = story_.Path("out.raw");
+  Launch({"--skip-all", story_.root()}, {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", raw}});
+  SleepMs(400);
+  x_->Run("xdotool keydown Control_L");
+  SleepMs(400);                // through the fade to the choice list
+  x_->Press("Return", 5);      // the choice, Ctrl held: on to the title notice
+  SleepMs(300);
+  x_->Press("Return");         // the title's restart, Ctrl held: again to the choice list
+  SleepMs(400);
+  x_->Run("xdotool keyup Control_L");
+  EXPECT_EQ(DiffersFromReplay(". E .*40 E ."), 0) << "not on the choice list after p2";
+  x_->Press("Return", 5);      // without Ctrl: heard
+  SleepMs(800);
+  EXPECT_EQ(Quit(), 0) << Log();
+  EXPECT_EQ(Onsets(Loudness(raw, 2000), 1500), 1) << "the one-shot effect";
+  EXPECT_EQ(Onsets(Loudness(raw, 3000), 1500), 1) << "the page sound";
+  const std::vector<double> music = Loudness(raw, 440);
+  EXPECT_GT(std::count_if(music.begin(), music.end(), [](double l) { return l > 1500; }), 20) << "the music";
+}
+
+// A save the disk refuses says so on the screen, and the old save stays.
+TEST_F(Player, ASaveThatFailsSaysSo) {
+  WriteStory("page one@Epage two@E");
+  story_.Write("DATA/save.txt", "old");
+  std::filesystem::permissions(story_.Path("DATA/save.txt"), std::filesystem::perms(0444));
+  Launch();
+  x_->Press("space", 5);
+  SleepMs(150);
+  x_->Press("Return");
+  SleepMs(200);
+  EXPECT_EQ(DiffersFromReplay(". S . E ."), 0);
+  EXPECT_EQ(story_.Read("DATA/save.txt").size(), 3u);
+  EXPECT_EQ(Quit(), 0) << Log();
+  EXPECT_NE(Log().find("read-only"), std::string::npos) << Log();
 }
 
 // A story with a choice, played with the mouse alone.

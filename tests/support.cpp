@@ -183,7 +183,7 @@ std::string StoryPlayer::Summary() const {
   const ScreenState& s = state_.screen;
   std::string out = "mode=" + std::to_string(s.uiMode) + " cursor=" + std::to_string(s.cursor) +
                     " page=" + PageString(state_);
-  for (const auto& [flag, name] : {std::pair{s.savedNotice, " saved"}, {s.loadedNotice, " loaded"},
+  for (const auto& [flag, name] : {std::pair{s.savedNotice, " saved"}, {s.loadedNotice, " loaded"}, {s.saveFailedNotice, " savefailed"},
                                    {s.titleNotice, " title"}, {s.quitRequested, " quit"}, {s.fadeActive, " fade"}}) {
     if (flag) out += name;
   }

@@ -59,6 +59,7 @@ struct ScreenState {
   uint32_t titleNotice = 0;
   uint32_t savedNotice = 0;
   uint32_t loadedNotice = 0;
+  uint32_t saveFailedNotice = 0;  // a save that did not reach the disk, said on the screen
   uint32_t lastFrameTime = 0;
 };
 
@@ -69,7 +70,7 @@ inline int32_t ChoiceCount(const ScreenState& screen) {
   return screen.uiMode >= 1 && screen.uiMode <= kMaxChoices ? screen.uiMode : 0;
 }
 inline bool AnyNotice(const ScreenState& screen) {
-  return screen.savedNotice || screen.loadedNotice || screen.titleNotice;
+  return screen.savedNotice || screen.loadedNotice || screen.titleNotice || screen.saveFailedNotice;
 }
 
 // Key latches: a key with a latch acts when it is down and its latch is
@@ -158,6 +159,7 @@ struct EngineState {
   FontState fonts;
   ReaderState reader;
   std::string storyRoot = ".";  // the folder every script-named file is found in
+  bool storyReadOnly = false;    // installed with the player: the menu never saves into it
   Platform* platform = nullptr;  // for a long run of the script to hear a quit
 };
 

@@ -65,6 +65,7 @@ void TextPage(EngineState& state, const FrameKeys& keys, Scene& scene) {
   }
   AddPageText(scene, state.page);
   ShowNotice(state, keys, scene, screen.savedNotice, Notice::kSaved, [] {});
+  ShowNotice(state, keys, scene, screen.saveFailedNotice, Notice::kSaveFailed, [] {});
   if (screen.loadedNotice) {
     ShowNotice(state, keys, scene, screen.loadedNotice, Notice::kLoaded, [] {});
     StopLoopSe(state);
@@ -86,10 +87,12 @@ bool SystemMenu(EngineState& state, const FrameKeys& keys, Scene& scene) {
     std::string error;
     switch (screen.cursor) {
       case kSaveRow:
-        // Only a save that reached the disk is announced.
+        // Only a save that reached the disk is announced; one that did not
+        // says so, and the old save stays.
         if (SaveGame(state, &error)) {
           screen.savedNotice = 1;
         } else {
+          screen.saveFailedNotice = 1;
           Report(error);
         }
         break;

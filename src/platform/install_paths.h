@@ -14,4 +14,8 @@ namespace ks {
 // neither holds a script (or the program's path cannot be read).
 std::string FindDemoStory();
 
+// Whether `folder` lies in what was installed with the running program
+// (share/kamishibai/ beside its bin/), which the player never writes into.
+bool InstalledWithThePlayer(const std::string& folder);
+
 }  // namespace ks

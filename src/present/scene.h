@@ -34,7 +34,7 @@ struct Scene {
   bool operator==(const Scene&) const = default;
 };
 
-enum class Notice { kSaved, kLoaded, kTitle };
+enum class Notice { kSaved, kLoaded, kTitle, kSaveFailed };
 
 // The page text in white in its rectangle.
 void AddPageText(Scene& scene, const PageState& page);

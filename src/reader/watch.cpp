@@ -86,7 +86,7 @@ bool ReloadStory(EngineState& state, const std::vector<std::string>& changed) {
   ScreenState& screen = state.screen;
   screen.uiMode = kUiPage;
   screen.cursor = 0;
-  screen.fadeActive = screen.titleNotice = screen.savedNotice = screen.loadedNotice = 0;
+  screen.fadeActive = screen.titleNotice = screen.savedNotice = screen.loadedNotice = screen.saveFailedNotice = 0;
   state.script.scriptPos = std::min(start, state.script.scriptSize);
   RunStory(state);
   state.display.sceneShown = state.display.settled = false;

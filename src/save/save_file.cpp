@@ -38,12 +38,20 @@ SaveRecord MakeSaveRecord(const EngineState& state) {
 }
 
 bool SaveGame(EngineState& state, std::string* error) {
+  if (state.storyReadOnly) {
+    if (error) {
+      *error = "cannot save: the story at " + state.storyRoot +
+               " came with the player and is read-only; copy its folder to play it with saves";
+    }
+    return false;
+  }
   const SaveRecord record = MakeSaveRecord(state);
   return ReplaceFile(StoryPath(state.storyRoot, kSaveFileName), reinterpret_cast<const uint8_t*>(&record),
                      sizeof record, error);
 }
 
 void RemoveStaleSaveTemporaries(const EngineState& state) {
+  if (state.storyReadOnly) return;
   timespec now {};
   clock_gettime(CLOCK_REALTIME, &now);
   RemoveStaleTemporaries(StoryPath(state.storyRoot, kSaveFileName), now);
