@@ -63,6 +63,11 @@ int main(int argc, char** argv) {
   ks::StoryCheck check;
   std::string error;
   if (!ks::CheckStory(ks::StoryRootFor(story), &check, &error)) {
+    // A program reading --json gets an answer it can parse.
+    if (json) {
+      const nlohmann::ordered_json answer = {{"error", error}};
+      std::puts(answer.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+    }
     std::fprintf(stderr, "kamishibai-check: %s\n", error.c_str());
     return 1;
   }

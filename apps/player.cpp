@@ -22,6 +22,7 @@
 #include "platform/story_path.h"
 #include "platform/story_watch.h"
 #include "reader/aids.h"
+#include "reader/key_help.h"
 #include "reader/settings.h"
 #include "reader/watch.h"
 #include "script/script_file.h"
@@ -38,19 +39,26 @@ constexpr const char* kUsage =
     "  --demo        play the demo story that comes with the player\n"
     "  --skip-all    let Ctrl and Tab skip pages not read yet too\n"
     "  --watch       for authors: play the page again whenever the story's files change\n"
-    "  --help        print this and exit; --version: print the version\n"
-    "Keys: Enter or a click goes on and chooses, Up/Down or the pointer moves the\n"
-    "highlight, Space or a right click opens the menu, Escape quits. F1 shows\n"
-    "every key, F11 or Alt+Enter switches full screen, F12 takes a screenshot,\n"
-    "- and + set the volume, 0 mutes.\n"
+    "  --help        print this and exit; --version: print the version\n";
+
+constexpr const char* kUsageEnd =
     "Settings: $XDG_CONFIG_HOME/kamishibai/settings.ini (~/.config/kamishibai/).\n"
     "Exit status: 0 when the story or the reader ends it, 1 on an error (no\n"
     "script, no display, no Japanese font), 2 for bad arguments.\n";
 
+// The options, every key and mouse action, the settings and the exit status.
+void PrintUsage(std::FILE* to) {
+  std::fputs(kUsage, to);
+  std::fputs("Keys and the mouse:\n", to);
+  for (const ks::KeyHelp& row : ks::KeyHelpRows()) std::fprintf(to, "  %-30s %s\n", row.keys, row.what);
+  std::fputs(kUsageEnd, to);
+}
+
 constexpr uint32_t kReadMarksEveryMs = 3 * 60 * 1000;
 
 int UsageError(const std::string& why) {
-  std::fprintf(stderr, "kamishibai: %s\n%s", why.c_str(), kUsage);
+  std::fprintf(stderr, "kamishibai: %s\n", why.c_str());
+  PrintUsage(stderr);
   return 2;
 }
 
@@ -71,7 +79,7 @@ int ParseOptions(int argc, char** argv, Options* options) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
-      std::fputs(kUsage, stdout);
+      PrintUsage(stdout);
       return 0;
     }
     if (arg == "--version") {

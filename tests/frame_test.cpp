@@ -219,7 +219,7 @@ TEST_F(Story, SoundsAcrossFramesAndTheTitleNotice) {
 
 // The look of each screen, pixel for pixel against tests/golden/*.png. When
 // the look changes on purpose, regenerate and review the pictures:
-//   KS_UPDATE_GOLDEN=1 build/bin/frame_tests --gtest_filter='Golden*'
+//   KS_UPDATE_GOLDEN=1 build/bin/unit_tests --gtest_filter='*Golden*'
 TEST_F(Story, GoldenEveryScreenLooksAsItDid) {
   Image bands{640, 480, {}};  // bright and dark bands behind white, black and green text
   for (int y = 0; y < 480; ++y) {

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "present/png.h"
+#include "reader/key_help.h"
 #include "script/checker.h"
 #include "support.h"
 
@@ -127,6 +128,30 @@ TEST_F(Demo, EveryBranchPlaysToTheEnd) {
   EXPECT_EQ(story_.Read("DATA/save.txt").size(), 1068u);
   EXPECT_GT(platform_.audio().starts(AudioChannel::kPageSound), 15);
   EXPECT_GE(platform_.audio().starts(AudioChannel::kOneShotEffect), 2);
+}
+
+// The manual page names every key and mouse action of the help's table, which
+// --help and the F1 screen are written from.
+TEST(ManualPage, NamesEveryKeyAndMouseAction) {
+  std::string page = ReadText(KS_SOURCE_DIR "/dist/man/kamishibai.6");
+  for (size_t at; (at = page.find("\\-")) != std::string::npos;) page.replace(at, 2, "-");
+  const std::string keys = page.substr(page.find(".SH KEYS"), page.find(".SH FILES") - page.find(".SH KEYS"));
+  for (const KeyHelp& row : KeyHelpRows()) {
+    std::stringstream names(row.keys);
+    for (std::string name; std::getline(names >> std::ws, name, ',');) {
+      EXPECT_NE(keys.find(name), std::string::npos) << "the manual page's keys do not name " << name;
+    }
+  }
+  EXPECT_NE(keys.find("In a choice list, Space does nothing"), std::string::npos);
+}
+
+// A program reading --json gets JSON, even when there is no story.
+TEST(CheckTool, JsonForAMissingStoryIsAnErrorObject) {
+  test::TempStory story;
+  const std::string out = story.Path("out.json");
+  const int raw = std::system((KS_CHECK " --json " + story.root() + " >" + out + " 2>/dev/null").c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+  EXPECT_NE(ReadText(out).find("\"error\": \"cannot read"), std::string::npos) << ReadText(out);
 }
 
 TEST(DemoScript, ChecksClean) {

@@ -42,6 +42,11 @@ struct FrameKeys {
   bool Pressed(ReaderKey key) const { return readerKeys & (1u << unsigned(key)); }
   void Press(ReaderKey key) { readerKeys |= 1u << unsigned(key); }
   bool AnyStoryKey() const { return enter || space || up || down; }
+  // Any key, button or wheel notch but Ctrl, and any reader key but those in
+  // `except` (ReaderKey bits).
+  bool AnyInput(uint32_t except = 0) const {
+    return AnyStoryKey() || leftButton || rightButton || wheelDown || wheelUp || (readerKeys & ~except) != 0;
+  }
   bool operator==(const FrameKeys&) const = default;
 };
 

@@ -105,11 +105,9 @@ void DriveAids(EngineState& state, FrameKeys& keys, uint32_t now) {
     reader.skipAll = reader.skipOn;
   }
   // Auto mode ends at any key or click but its own.
-  const bool ownKeys = (keys.readerKeys & ~((1u << unsigned(ReaderKey::kAuto)) | (1u << unsigned(ReaderKey::kAutoFaster)) |
-                                           (1u << unsigned(ReaderKey::kAutoSlower)))) != 0;
-  if (reader.autoOn && (keys.AnyStoryKey() || keys.leftButton || keys.rightButton || keys.wheelDown || ownKeys)) {
-    reader.autoOn = false;
-  }
+  const uint32_t own = (1u << unsigned(ReaderKey::kAuto)) | (1u << unsigned(ReaderKey::kAutoFaster)) |
+                       (1u << unsigned(ReaderKey::kAutoSlower));
+  if (reader.autoOn && keys.AnyInput(own)) reader.autoOn = false;
   if (keys.Pressed(ReaderKey::kAuto)) reader.autoOn = !reader.autoOn;
   if (keys.Pressed(ReaderKey::kAutoFaster) || keys.Pressed(ReaderKey::kAutoSlower)) {
     const double factor = keys.Pressed(ReaderKey::kAutoFaster) ? 0.8 : 1.25;

@@ -12,6 +12,7 @@
 #include "engine/sjis.h"
 #include "platform/xdg.h"
 #include "present/png.h"
+#include "reader/key_help.h"
 
 namespace ks {
 namespace {
@@ -62,29 +63,18 @@ void TakeScreenshot(EngineState& state, uint32_t now) {
 
 const std::vector<std::string>& HelpLines() {
   static const std::vector<std::string> lines = [] {
-    const char* const kUtf8[] = {
-        "Enter・左クリック・ホイール下　次へ、決定",
-        "↑↓・ポインタ　　選ぶ",
-        "Space・右クリック　メニュー（右クリックで閉じる）",
-        "Escape　終わる",
-        "PageUp・ホイール上　読んだページを戻って見る",
-        "Ctrl（押したまま）・Tab　読んだページを飛ばす",
-        "Shift+Tab　まだのページも飛ばす",
-        "A　自動で進む　[ ]　その速さ",
-        "－ ＋　音量　0　消音",
-        "F11・Alt+Enter　全画面とウィンドウ",
-        "F12　スクリーンショット",
-        "F1　このヘルプ（何かキーを押すと閉じる）",
-    };
     std::vector<std::string> out;
-    for (const char* line : kUtf8) {
+    for (const KeyHelp& row : KeyHelpRows()) {
       std::string bytes;
-      if (Utf8ToCp932(line, &bytes)) out.push_back(bytes);
+      if (Utf8ToCp932(row.shown, &bytes)) out.push_back(bytes);
     }
     return out;
   }();
   return lines;
 }
+
+// The story's keys and the buttons, which a reader's screen can swallow.
+constexpr Key kSwallowable[] = {Key::kEnter, Key::kSpace, Key::kUp, Key::kDown, Key::kLeftButton, Key::kRightButton};
 
 // The mouse acts as the story's keys would, once per press of a button.
 void PointerToKeys(EngineState& state, FrameKeys& keys) {
@@ -118,7 +108,7 @@ void PointerToKeys(EngineState& state, FrameKeys& keys) {
 }  // namespace
 
 void SwallowHeldKeys(ReaderState& reader, FrameKeys& keys) {
-  for (Key key : {Key::kEnter, Key::kSpace, Key::kUp, Key::kDown, Key::kLeftButton, Key::kRightButton}) {
+  for (Key key : kSwallowable) {
     reader.swallowed[key] = keys[key];
     keys[key] = false;
   }
@@ -132,7 +122,7 @@ void ApplyVolume(EngineState& state) {
 void TakeReaderInput(EngineState& state, FrameKeys& keys, uint32_t now) {
   ReaderState& reader = state.reader;
   // Story keys that closed the help read as up until they are released.
-  for (Key key : {Key::kEnter, Key::kSpace, Key::kUp, Key::kDown, Key::kLeftButton, Key::kRightButton}) {
+  for (Key key : kSwallowable) {
     if (!reader.swallowed[key]) continue;
     if (keys[key]) {
       keys[key] = false;
@@ -143,11 +133,9 @@ void TakeReaderInput(EngineState& state, FrameKeys& keys, uint32_t now) {
   ChangeVolume(state, keys, now);
   if (keys.Pressed(ReaderKey::kScreenshot)) TakeScreenshot(state, now);
 
-  const bool anyInput = keys.AnyStoryKey() || keys.leftButton || keys.rightButton || keys.wheelDown ||
-                        keys.wheelUp || keys.readerKeys != 0;
   if (reader.helpShown || keys.Pressed(ReaderKey::kHelp)) {
     // The help closes at any key or click, which does nothing else.
-    if (reader.helpShown && anyInput) {
+    if (reader.helpShown && keys.AnyInput()) {
       reader.helpShown = false;
       SwallowHeldKeys(reader, keys);
     } else {

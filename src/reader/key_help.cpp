@@ -1,0 +1,30 @@
+#include "reader/key_help.h"
+
+namespace ks {
+namespace {
+
+constexpr KeyHelp kRows[] = {
+    {"Enter, left click, wheel down", "go on; take the highlighted choice or menu row; dismiss a notice",
+     "Enter・左クリック・ホイール下　次へ、決定"},
+    {"Up, Down, pointer", "move the highlight in a choice list or the menu", "↑↓・ポインタ　選ぶ"},
+    {"Space, right click", "open the menu on a page (a right click also closes it); nothing in a choice list",
+     "Space・右クリック　メニュー（選択肢では何もしない）"},
+    {"Escape", "quit (closes the help or the backlog first)", "Escape　終わる"},
+    {"PageUp, wheel up", "the backlog: look back at the pages read", "PageUp・ホイール上　読んだページを戻って見る"},
+    {"PageDown, Backspace", "in the backlog: newer pages, and close it", "PageDown・Backspace　戻る、閉じる"},
+    {"Ctrl", "held: skip the pages read before", "Ctrl（押したまま）　読んだページを飛ばす"},
+    {"Tab", "skip the pages read before until a stop", "Tab　読んだページを飛ばし続ける"},
+    {"Shift+Tab", "skip the pages not read yet too", "Shift+Tab　まだのページも飛ばす"},
+    {"A", "auto mode: pages turn by themselves", "A　自動で進む"},
+    {"[, ]", "auto mode slower, faster", "[ ]　自動の速さ"},
+    {"-, +, 0", "volume down, up; mute", "－ ＋　音量　0　消音"},
+    {"F11, Alt+Enter", "full screen or a window", "F11・Alt+Enter　全画面とウィンドウ"},
+    {"F12, Print", "a screenshot", "F12・Print　スクリーンショット"},
+    {"F1", "this help (any key closes it)", "F1　このヘルプ（何かキーを押すと閉じる）"},
+};
+
+}  // namespace
+
+std::span<const KeyHelp> KeyHelpRows() { return kRows; }
+
+}  // namespace ks
