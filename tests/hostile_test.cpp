@@ -345,22 +345,24 @@ TEST(Hostile, TwoPlayersOnOneStoryKeepEachOthersMarksAndSettings) {
 TEST(Hostile, UnknownSettingsLinesAreKeptByteForByte) {
   TempStory story;
   const std::string path = story.Path("settings.ini");
-  const std::string before = "# mine\nfuture = " + std::string(500, 'x') + "\nodd = a" + std::string(1, '\0') +
-                             "b\nvolume = 40\n[plugins]\nsparkle = " + std::string(300, 'y');
+  const std::string nul(1, '\0');
+  const std::string before = "# mine\nfuture = " + std::string(500, 'x') + "\nodd = a" + nul +
+                             "b\nvolume = 40\nmuted = true" + nul + "junk\n[plugins]\nsparkle = " + std::string(300, 'y');
   story.Write("settings.ini", before);
   Settings settings;
   std::string problems;
   EXPECT_TRUE(LoadSettings(path, &settings, &problems));
-  EXPECT_EQ(problems, "");
+  EXPECT_EQ(problems, "settings file " + path + ": ignored a bad muted");  // "true" and more
   EXPECT_EQ(settings.volume, 40);
   const Settings read = settings;
   settings.volume = 50;
-  settings.muted = true;  // a key the file lacks goes before its first section
+  settings.autoCharMs = 60;  // a key the file lacks goes before its first section
   std::string error;
   ASSERT_TRUE(SaveSettings(path, read, settings, &error)) << error;
   const std::vector<uint8_t> after = story.Read("settings.ini");
   std::string expected = before;
-  expected.replace(expected.find("volume = 40"), 11, "volume = 50\nmuted = true");
+  expected.replace(expected.find("volume = 40"), 11, "volume = 50");
+  expected.insert(expected.find("[plugins]"), "auto_char_ms = 60\n");
   EXPECT_EQ(std::string(after.begin(), after.end()), expected);
 }
 

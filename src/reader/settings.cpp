@@ -201,7 +201,8 @@ bool SaveSettings(const std::string& path, const Settings& before, const Setting
     Parsed parsed;
     Settings onDisk;
     Parse(std::string(bytes.begin(), bytes.end()), &onDisk, &parsed);
-    bool changed = false, inserted = false;
+    bool changed = false;
+    std::vector<std::string> added;  // after the lines are replaced, which keeps their places
     for (size_t i = 0; i < kKeyCount; ++i) {
       const std::string value = ValueOf(kKeys[i], after);
       if (value == ValueOf(kKeys[i], before)) continue;  // another player's, or as it was
@@ -210,12 +211,15 @@ bool SaveSettings(const std::string& path, const Settings& before, const Setting
       if (parsed.keyLine[i] >= 0) {
         parsed.lines[size_t(parsed.keyLine[i])] = line;
       } else {
-        parsed.lines.insert(parsed.lines.begin() + std::ptrdiff_t(parsed.keysEnd++), line);
-        inserted = true;
+        added.push_back(line);
       }
     }
     if (!changed) return true;
-    if (inserted && parsed.keysEnd == parsed.lines.size()) parsed.lines.push_back("");  // ends with a line end
+    const auto at = parsed.lines.begin() + std::ptrdiff_t(parsed.keysEnd);
+    parsed.lines.insert(at, added.begin(), added.end());
+    if (!added.empty() && parsed.keysEnd + added.size() == parsed.lines.size()) {
+      parsed.lines.push_back("");  // the file ends with a line end
+    }
     text = Join(parsed.lines);
   }
   const size_t slash = path.rfind('/');
