@@ -16,11 +16,13 @@
 #include "engine/sjis.h"
 #include "engine/trace.h"
 #include "ks_version.h"
+#include "platform/background_writer.h"
 #include "platform/file_io.h"
 #include "platform/install_paths.h"
 #include "platform/sdl/sdl_platform.h"
 #include "platform/story_path.h"
 #include "platform/story_watch.h"
+#include "platform/xdg.h"
 #include "reader/aids.h"
 #include "reader/key_help.h"
 #include "reader/settings.h"
@@ -123,6 +125,7 @@ std::string WindowTitle(const std::string& root) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ks::SdlPlatform::PrepareProcess();  // before any thread starts
   ks::Trace("main");
   // Text for the window system (the title) is UTF-8 whatever the reader's
   // locale; set before any thread starts.
@@ -162,9 +165,13 @@ int main(int argc, char** argv) {
   state.reader.skipAllAlways = options.skipAll;
   ks::Settings& settings = state.reader.settings;
   const std::string settingsPath = ks::SettingsPath();
+  if (settingsPath.empty() || ks::DataFolder().empty()) {
+    ks::Report("there is no home folder (HOME is not set): the settings, read marks and screenshots are not kept");
+  }
   std::string problems;
-  ks::LoadSettings(settingsPath, &settings, &problems);
+  const bool keepSettings = ks::LoadSettings(settingsPath, &settings, &problems);
   if (!problems.empty()) ks::Report(problems);
+  ks::Settings written = settings;  // as the file has them; the writer's own after the start
   const bool rememberedMode = settings.fullScreen;
   if (options.fullScreen >= 0) settings.fullScreen = options.fullScreen == 1;
 
@@ -187,25 +194,37 @@ int main(int argc, char** argv) {
   // A mode given for this run only is not remembered, unless the reader
   // switches it again.
   bool runOnlyMode = options.fullScreen >= 0;
+  // The settings and the read marks are written on a thread of their own,
+  // so that no frame waits for the disk; a burst of changes is one write.
+  // A file that cannot be written is said once, not at every change.
+  std::string settingsProblem, marksProblem;  // the writer's own
+  enum { kSettingsWrite, kReadMarksWrite };
+  ks::BackgroundWriter writer;
   auto save = [&] {
+    if (!keepSettings) return;
     ks::Settings kept = settings;
     if (runOnlyMode) kept.fullScreen = rememberedMode;
-    if (!ks::SaveSettings(settingsPath, kept, &error)) ks::Report(error);
+    writer.Put(kSettingsWrite, [&, kept] {
+      std::string why;
+      if (ks::SaveSettings(settingsPath, written, kept, &why)) {
+        written = kept;
+      } else if (why != settingsProblem) {
+        ks::Report(settingsProblem = why);
+      }
+    });
   };
-  // The read marks are written every few minutes at most, on a thread of
-  // their own so that no page turn waits for the disk, and at the end.
-  std::thread writer;
+  // The read marks every few minutes at most, and at the end.
   uint32_t marksWritten = platform.NowMs();
   const char* every = std::getenv("KAMISHIBAI_READ_MARKS_MS");  // for tests: how often, in ms
   const uint32_t marksEvery = every ? uint32_t(std::strtoul(every, nullptr, 10)) : kReadMarksEveryMs;
   auto writeMarks = [&](bool now) {
     if (!state.reader.readRunsChanged || (!now && platform.NowMs() - marksWritten < marksEvery)) return;
-    if (writer.joinable()) writer.join();
     state.reader.readRunsChanged = false;
     marksWritten = platform.NowMs();
-    writer = std::thread([file = state.reader.readMarksFile, text = ks::FormatReadMarks(state.reader)] {
+    writer.Put(kReadMarksWrite, [&, file = state.reader.readMarksFile, runs = state.reader.readRuns,
+                                 size = state.script.scriptSize] {
       std::string why;
-      if (!ks::WriteReadMarks(file, text, &why)) ks::Report(why);
+      if (!ks::WriteReadMarks(file, runs, size, &why) && why != marksProblem) ks::Report(marksProblem = why);
     });
   };
   ks::StoryWatch watch;
@@ -220,9 +239,9 @@ int main(int argc, char** argv) {
     writeMarks(false);
   }
   writeMarks(true);
-  if (writer.joinable()) writer.join();
   ks::ShutDown(state);
-  platform.Close();
-  save();  // the window's size and place as they were last
+  platform.Close();  // the window goes at once; the writes finish after it
+  save();            // the window's size and place as they were last
+  writer.Finish();
   return 0;
 }

@@ -98,7 +98,8 @@ TEST_F(Aids, ReadMarksSurviveARestartAndResetWhenTheScriptChanges) {
     player.Start();
     EXPECT_TRUE(player.Frames(keys));
     std::string error;
-    EXPECT_TRUE(WriteReadMarks(player.state_.reader.readMarksFile, FormatReadMarks(player.state_.reader), &error));
+    EXPECT_TRUE(WriteReadMarks(player.state_.reader.readMarksFile, player.state_.reader.readRuns,
+                               player.state_.script.scriptSize, &error));
     return std::pair{PageString(player.state_), player.state_.reader.readMarksFile};
   };
   const auto [page, file] = play(script, "E");

@@ -75,6 +75,23 @@ TEST(KeySnapshot, EveryPressActsOnceAndNoneIsLost) {
   events("ud", 2);    // released and pressed again between frames: up, then down
   events("udud", 4);  // a release and a double tap
   EXPECT_EQ(seen, "du" "dd" "ud" "udud");
+
+  // Twenty taps of Enter and of F12 before a frame: sixteen of each act, one
+  // a frame (a reader's key kept eight).
+  tracker = KeyTracker{};
+  for (int i = 0; i < 20; ++i) {
+    tracker.Set(Key::kEnter, true);
+    tracker.Set(Key::kEnter, false);
+    tracker.Press(ReaderKey::kScreenshot);
+  }
+  int enters = 0, shots = 0;
+  for (FrameKeys keys; (keys = tracker.Take()) != FrameKeys{} || tracker.HasPending();) {
+    enters += keys.enter;
+    shots += keys.Pressed(ReaderKey::kScreenshot);
+  }
+  EXPECT_EQ(enters, KeyTracker::kMaxPresses);
+  EXPECT_EQ(shots, KeyTracker::kMaxPresses);
+  EXPECT_FALSE(tracker.IsDown(Key::kEnter));
 }
 
 TEST_F(Story, GateOpensEvery33MillisecondsOnAnUnsignedDifference) {
@@ -175,12 +192,15 @@ TEST_F(Story, NoticesSaveAndLoadFromTheMenu) {
   ASSERT_TRUE(Frames(". E . E"));
   EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
 
-  // A save or load that fails announces nothing and returns to the page.
+  // A load that fails returns to the page; a save that fails says so until
+  // a fresh Enter, and nothing else moves meanwhile.
   std::filesystem::remove(story_.Path("DATA/save.txt"));
   ASSERT_TRUE(Frames(". S D . E"));
   EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
   std::filesystem::remove_all(story_.Path("DATA"));
-  ASSERT_TRUE(Frames(". S E"));
+  ASSERT_TRUE(Frames(". S E E . S"));
+  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo savefailed");
+  ASSERT_TRUE(Frames(". E"));
   EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
 }
 

@@ -2,16 +2,29 @@
 // the smallest input that showed one fault.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
+#include <mutex>
+#include <optional>
 #include <span>
+#include <thread>
 
 #include "engine/main_loop.h"
+#include "engine/report.h"
+#include "platform/background_writer.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/sdl/mixer_audio.h"
+#include "platform/sdl/quiet_stderr.h"
+#include "platform/sdl/sdl_platform.h"
 #include "platform/story_path.h"
 #include "present/background.h"
+#include "reader/aids.h"
+#include "reader/settings.h"
 #include "save/save_file.h"
 #include "script/interpreter.h"
 #include "sound/sound_check.h"
@@ -221,6 +234,228 @@ TEST(Hostile, ReadOnlyAndLinkedSavesAreRespected) {
   // No temporary left: DATA holds the script and the link, keep the save.
   EXPECT_EQ(std::distance(fs::directory_iterator(story.Path("DATA")), fs::directory_iterator()), 2);
   EXPECT_EQ(std::distance(fs::directory_iterator(story.Path("keep")), fs::directory_iterator()), 1);
+}
+
+// Sets environment variables for one test, as they were afterwards.
+class Environment {
+ public:
+  void Set(const char* name, const char* value) {
+    const char* old = std::getenv(name);
+    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    value ? setenv(name, value, 1) : unsetenv(name);
+  }
+  ~Environment() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      it->second ? setenv(it->first.c_str(), it->second->c_str(), 1) : unsetenv(it->first.c_str());
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+// settings.ini as a link to a character device made the player, as root,
+// replace the device node with a 374-byte file; the same for a FIFO. The
+// settings, the read marks and the save slot leave such a target alone and
+// say why in one line. (A node of our own, never the real /dev/null.)
+TEST(Hostile, ADeviceOrFifoInPlaceOfSettingsMarksOrSlotIsLeftAlone) {
+  struct Target {
+    const char* kind;
+    bool (*make)(const std::string&);
+    bool (*is)(const fs::path&);
+  } targets[] = {
+      {"FIFO", [](const std::string& p) { return mkfifo(p.c_str(), 0644) == 0; },
+       [](const fs::path& p) { return fs::is_fifo(p); }},
+      {"character device", [](const std::string& p) { return mknod(p.c_str(), S_IFCHR | 0644, makedev(1, 3)) == 0; },
+       [](const fs::path& p) { return fs::is_character_file(p); }},
+  };
+  for (const Target& target : targets) {
+    TempStory story;
+    if (!target.make(story.Path("target"))) {
+      EXPECT_NE(geteuid(), 0u) << "root could not make a " << target.kind;
+      continue;  // a device node needs root
+    }
+    auto state = test::LoadedEngine(story, "page@E");
+    RunScript(*state);
+    Settings changed;
+    changed.volume = 40;
+    struct Writer {
+      const char* name;
+      std::string place;
+      std::function<bool(std::string*)> write;
+    } writers[] = {
+        {"settings", story.Path("settings.ini"),
+         [&](std::string* e) { return SaveSettings(story.Path("settings.ini"), Settings{}, changed, e); }},
+        {"read marks", story.Path("read"),
+         [&](std::string* e) { return WriteReadMarks(story.Path("read"), {{0, 6}}, 6, e); }},
+        {"save slot", story.Path("DATA/save.txt"), [&](std::string* e) { return SaveGame(*state, e); }},
+    };
+    for (const Writer& writer : writers) {
+      SCOPED_TRACE(std::string(writer.name) + " linked to a " + target.kind);
+      fs::create_symlink(story.Path("target"), writer.place);
+      std::string error;
+      EXPECT_FALSE(writer.write(&error));
+      EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+      EXPECT_TRUE(fs::is_symlink(writer.place));
+      EXPECT_TRUE(target.is(story.Path("target")));
+    }
+    Settings read;
+    std::string problems;
+    EXPECT_FALSE(LoadSettings(story.Path("settings.ini"), &read, &problems));
+    EXPECT_EQ(problems, "settings file " + story.Path("settings.ini") +
+                            " is not a regular file: the settings are neither read nor kept");
+    EXPECT_EQ(read, Settings{});
+  }
+}
+
+// Two players on one story: the one that quit last wrote its own marks and
+// settings over the other's (8 pages read became 3). Marks only grow, and
+// a write changes only the keys its player changed.
+TEST(Hostile, TwoPlayersOnOneStoryKeepEachOthersMarksAndSettings) {
+  TempStory story;
+  const std::string marks = story.Path("data/read");
+  std::string error;
+  ASSERT_TRUE(WriteReadMarks(marks, {{0, 4}, {4, 9}}, 20, &error)) << error;  // the first player
+  ASSERT_TRUE(WriteReadMarks(marks, {{9, 12}}, 20, &error)) << error;         // the second, quitting later
+  EngineState state;
+  state.script.scriptSize = 20;
+  state.reader.readMarksFile = marks;
+  std::string problem;
+  LoadReadMarks(state, &problem);
+  EXPECT_EQ(problem, "");
+  EXPECT_EQ(state.reader.readRuns, (std::set<std::pair<uint32_t, uint32_t>>{{0, 4}, {4, 9}, {9, 12}}));
+
+  const std::string path = story.Path("config/settings.ini");
+  ASSERT_TRUE(SaveSettings(path, Settings{}, Settings{}, &error)) << error;  // the file, as both players read it
+  Settings first, second;
+  first.volume = 40;
+  second.autoDelayMs = 3000;
+  ASSERT_TRUE(SaveSettings(path, Settings{}, first, &error)) << error;
+  ASSERT_TRUE(SaveSettings(path, Settings{}, second, &error)) << error;
+  Settings both;
+  EXPECT_TRUE(LoadSettings(path, &both, &problem));
+  EXPECT_EQ(both.volume, 40);
+  EXPECT_EQ(both.autoDelayMs, 3000);
+}
+
+// A line the player does not know was cut to 192 bytes at the next write,
+// and every line after a NUL byte was lost, with stderr naming only
+// "line 4". Unknown lines are kept byte for byte; the player's own keys
+// after them are read, and a write changes only its own line.
+TEST(Hostile, UnknownSettingsLinesAreKeptByteForByte) {
+  TempStory story;
+  const std::string path = story.Path("settings.ini");
+  const std::string nul(1, '\0');
+  const std::string before = "# mine\nfuture = " + std::string(500, 'x') + "\nodd = a" + nul +
+                             "b\nvolume = 40\nmuted = true" + nul + "junk\n[plugins]\nsparkle = " + std::string(300, 'y');
+  story.Write("settings.ini", before);
+  Settings settings;
+  std::string problems;
+  EXPECT_TRUE(LoadSettings(path, &settings, &problems));
+  EXPECT_EQ(problems, "settings file " + path + ": ignored a bad muted");  // "true" and more
+  EXPECT_EQ(settings.volume, 40);
+  const Settings read = settings;
+  settings.volume = 50;
+  settings.autoCharMs = 60;  // a key the file lacks goes before its first section
+  std::string error;
+  ASSERT_TRUE(SaveSettings(path, read, settings, &error)) << error;
+  const std::vector<uint8_t> after = story.Read("settings.ini");
+  std::string expected = before;
+  expected.replace(expected.find("volume = 40"), 11, "volume = 50");
+  expected.insert(expected.find("[plugins]"), "auto_char_ms = 60\n");
+  EXPECT_EQ(std::string(after.begin(), after.end()), expected);
+}
+
+// A settings write killed between its write and its rename left
+// settings.ini.XXXXXX for good, and the read marks' read.XXXXXX too. The
+// start removes those older than itself and nothing else.
+TEST(Hostile, StartUpRemovesOnlyTemporarySettingsAndMarksOlderThanItself) {
+  TempStory story;
+  Environment environment;
+  environment.Set("XDG_DATA_HOME", story.Path("data").c_str());
+  auto state = test::LoadedEngine(story, "page@E");
+  const std::string marks = ReadMarksFile(state->script);
+  const std::string settings = story.Path("config/settings.ini");
+  const auto now = fs::file_time_type::clock::now();
+  for (const std::string& file : {settings, marks}) {
+    const std::string base = fs::path(file).filename();
+    fs::create_directories(fs::path(file).parent_path());
+    const std::string old = file + ".Ab12Cd", others[] = {file + ".Xy98Zw", file + ".bak", file + "x.Ab12Cd"};
+    story.Write(old.substr(story.root().size() + 1), "x");
+    fs::last_write_time(old, now - std::chrono::hours(1));
+    for (const std::string& other : others) story.Write(other.substr(story.root().size() + 1), "x");
+    fs::last_write_time(others[0], now + std::chrono::hours(1));  // another player's, midway
+    fs::last_write_time(others[1], now - std::chrono::hours(1));
+    fs::last_write_time(others[2], now - std::chrono::hours(1));
+  }
+  Settings read;
+  std::string problems;
+  EXPECT_TRUE(LoadSettings(settings, &read, &problems));
+  EngineState started;
+  started.storyRoot = story.root();
+  started.reader.keepReadMarks = true;
+  HeadlessPlatform platform;
+  std::string error;
+  ASSERT_TRUE(StartUp(started, platform, &error)) << error;
+  ShutDown(started);
+  for (const std::string& file : {settings, marks}) {
+    EXPECT_FALSE(fs::exists(file + ".Ab12Cd")) << file;
+    for (const char* kept : {".Xy98Zw", ".bak"}) EXPECT_TRUE(fs::exists(file + kept)) << file << kept;
+    EXPECT_TRUE(fs::exists(file + "x.Ab12Cd")) << file;
+  }
+}
+
+// "The read marks ... are damaged" reached stderr in 1 run of 9: another
+// thread pointed stderr at /dev/null around SDL's start-up at that moment.
+// The player's own lines go to a copy of stderr made before any thread.
+TEST(Hostile, TheReadersLinesReachStderrWhileSdlStartUpIsSilenced) {
+  TempStory story;
+  std::fflush(stderr);
+  const int saved = dup(STDERR_FILENO);
+  const int log = open(story.Path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(log, 0);
+  dup2(log, STDERR_FILENO);
+  close(log);
+  SdlPlatform::PrepareProcess();
+  {
+    const QuietStderr quiet;  // as around SDL_Init, on the main thread
+    std::thread([] { Report("the read marks in x are damaged; starting with no page read"); }).join();
+  }
+  std::fclose(std::exchange(ReportStream(), nullptr));
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  const std::vector<uint8_t> got = story.Read("stderr");
+  EXPECT_EQ(std::string(got.begin(), got.end()),
+            "kamishibai: the read marks in x are damaged; starting with no page read\n");
+}
+
+// With fsync slowed to 0.5 s, four volume presses and Escape took 3 s: each
+// change was written on the main loop. Writes go to a thread of their own,
+// and a burst while one is under way is one more write, the newest.
+TEST(Hostile, WritesWaitOnTheirOwnThreadAndABurstIsOneWrite) {
+  std::mutex mutex;
+  std::condition_variable released;
+  bool release = false;
+  std::vector<int> done;  // touched by the writer's thread only until Finish
+  std::promise<void> started;
+  BackgroundWriter writer;
+  writer.Put(0, [&] {
+    started.set_value();
+    std::unique_lock lock(mutex);
+    released.wait(lock, [&] { return release; });
+    done.push_back(1);
+  });
+  started.get_future().wait();
+  // The first write is held, as by a slow disk; these return all the same.
+  for (int i = 2; i <= 5; ++i) writer.Put(0, [&done, i] { done.push_back(i); });
+  writer.Put(1, [&done] { done.push_back(100); });  // another file keeps its place
+  {
+    std::lock_guard lock(mutex);
+    release = true;
+  }
+  released.notify_all();
+  writer.Finish();
+  EXPECT_EQ(done, (std::vector<int>{1, 5, 100}));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The real player in a real X server (Xvfb), driven by xdotool as a hand
 // would, its screen compared with the replay of the same keys.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -35,10 +37,10 @@ class Player : public ::testing::Test {
     std::map<std::string, std::string> all = {{"DISPLAY", x_->display()}, {"HOME", story_.root()},
                                               {"XDG_CONFIG_HOME", story_.Path("config")},
                                               {"XDG_DATA_HOME", story_.Path("data")}};
-    all.insert(env.begin(), env.end());
+    for (const auto& [name, value] : env) all[name] = value;
     if (args.empty()) args = {story_.root()};
     args.insert(args.begin(), KS_PLAYER);
-    ASSERT_TRUE(player_.Start(args, "/", all, story_.Path("player.log")));
+    ASSERT_TRUE(player_.Start(args, launchDir_, all, story_.Path("player.log")));
     if (!waitForWindow) return;
     // The window is named for the story's folder.
     const std::string folder = std::filesystem::path(args.back()).filename().string();
@@ -108,9 +110,17 @@ class Player : public ::testing::Test {
   }
 
   std::error_code ec_;  // a story file the replay may lack
+  // The screenshots in Pictures/kamishibai under the story's folder.
+  size_t Screenshots() const {
+    const std::string folder = story_.Path("Pictures/kamishibai");
+    if (!std::filesystem::is_directory(folder)) return 0;
+    return size_t(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+  }
+
   std::unique_ptr<test::XSession> x_;
   test::TempStory story_;
   test::Child player_;
+  std::string launchDir_ = "/";
 };
 
 TEST_F(Player, TapsAndHeldKeysActOnceEachAndTheScreenIsTheReplays) {
@@ -366,6 +376,74 @@ TEST_F(Player, ReadMarksOfAKilledPlayerAreNeverDamaged) {
     }
   }
   EXPECT_TRUE(marked) << "no read marks were ever written";
+}
+
+// Sixteen presses of one key faster than frames come each act in a frame of
+// their own: sixteen pages, sixteen pictures (a reader's key kept eight).
+TEST_F(Player, SixteenQuickPressesOfOneKeyEachAct) {
+  std::string script, presses = ".";
+  for (int page = 1; page <= 20; ++page) script += "@RPage " + std::to_string(page) + ".@E";
+  for (int i = 0; i < 16; ++i) presses += " E .";
+  WriteStory(script);
+  Launch();
+  std::string keys;
+  for (int i = 0; i < 16; ++i) keys += " Return";
+  x_->Run("xdotool key --delay 5" + keys);
+  SleepMs(1500);
+  EXPECT_EQ(DiffersFromReplay(presses), 0) << "sixteen quick Enters did not turn sixteen pages";
+  std::string shots;
+  for (int i = 0; i < 16; ++i) shots += " F12";
+  x_->Run("xdotool key --delay 5" + shots);
+  SleepMs(1500);
+  EXPECT_EQ(Quit(), 0) << Log();
+  EXPECT_EQ(Screenshots(), 16u) << Log();
+}
+
+// window_width = 16384 took a gigabyte for the window's surface, and
+// window_x = 5000 put the window off the screen: both are fitted to it.
+TEST_F(Player, AWindowTooLargeOrOffTheScreenIsFittedToIt) {
+  WriteStory(kChoiceStory);
+  story_.Write("config/kamishibai/settings.ini",
+               "mode = window\nwindow_width = 16384\nwindow_height = 16384\nwindow_x = 5000\nwindow_y = 5000\n");
+  Launch();
+  EXPECT_EQ(DiffersFromReplay("."), 0) << "the picture is not wholly on the screen";
+  EXPECT_EQ(Quit(), 0) << Log();
+}
+
+// With no home folder, .config, .cache and Pictures went into the working
+// folder. Nothing is kept, and one line says so.
+TEST_F(Player, WithoutAHomeNothingIsWrittenWhereItStarted) {
+  WriteStory(kChoiceStory);
+  std::filesystem::create_directory(story_.Path("here"));
+  launchDir_ = story_.Path("here");
+  Launch({}, {{"HOME", ""}, {"XDG_CONFIG_HOME", ""}, {"XDG_DATA_HOME", ""}, {"XDG_CACHE_HOME", ""}});
+  x_->Press("F12", 5);
+  x_->Press("Return", 5);
+  SleepMs(300);
+  EXPECT_EQ(Quit(), 0) << Log();
+  EXPECT_TRUE(std::filesystem::is_empty(story_.Path("here")));
+  EXPECT_FALSE(std::filesystem::exists(story_.Path("config")));
+  EXPECT_NE(Log().find("kamishibai: there is no home folder (HOME is not set)"), std::string::npos) << Log();
+}
+
+// settings.ini a link to a FIFO: the player plays, and says once that it
+// keeps no settings; the link and the FIFO stay as they were.
+TEST_F(Player, ASettingsFileThatIsAFifoIsLeftAloneWithOneLine) {
+  WriteStory(kChoiceStory);
+  std::filesystem::create_directories(story_.Path("config/kamishibai"));
+  ASSERT_EQ(mkfifo(story_.Path("fifo").c_str(), 0644), 0);
+  std::filesystem::create_symlink(story_.Path("fifo"), story_.Path("config/kamishibai/settings.ini"));
+  Launch();
+  for (int i = 0; i < 3; ++i) x_->Press("minus", 5);
+  SleepMs(1300);  // until the volume's mark is gone
+  x_->Press("Return", 5);
+  SleepMs(300);
+  EXPECT_EQ(DiffersFromReplay(". E ."), 0);
+  EXPECT_EQ(Quit(), 0) << Log();
+  EXPECT_EQ(Log(), "kamishibai: settings file " + story_.Path("config/kamishibai/settings.ini") +
+                       " is not a regular file: the settings are neither read nor kept\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(story_.Path("config/kamishibai/settings.ini")));
+  EXPECT_TRUE(std::filesystem::is_fifo(story_.Path("fifo")));
 }
 
 }  // namespace

@@ -33,27 +33,30 @@ TEST(Settings, DamagedKeysAreIgnoredOneByOneAndUnknownOnesKept) {
   EXPECT_TRUE(settings.muted);
   EXPECT_EQ(problems, "settings file " + path + ": ignored line 4 is not \"key = value\", a bad volume, a bad mode");
 
+  const Settings read = settings;
   settings.volume = 40;
   std::string error;
-  ASSERT_TRUE(SaveSettings(path, settings, &error)) << error;
+  ASSERT_TRUE(SaveSettings(path, read, settings, &error)) << error;
   Settings again;
   LoadSettings(path, &again, &problems);
   EXPECT_EQ(again, settings);
-  EXPECT_EQ(problems, "");
+  EXPECT_EQ(problems, "settings file " + path + ": ignored line 4 is not \"key = value\", a bad mode");  // lines kept
   const std::vector<uint8_t> saved = story.Read("config/kamishibai/settings.ini");
   EXPECT_NE(std::string(saved.begin(), saved.end()).find("future = 7\n[plugins]\nsparkle = on\n"), std::string::npos);
 
+  const Settings written = settings;
   settings.volume = 10;  // a write that cannot finish leaves the old file whole
-  EXPECT_FALSE(test::WithFullDisk(64, [&] { return SaveSettings(path, settings, &error); }));
+  EXPECT_FALSE(test::WithFullDisk(64, [&] { return SaveSettings(path, written, settings, &error); }));
   EXPECT_EQ(story.Read("config/kamishibai/settings.ini"), saved);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(story.Path("config/kamishibai")), {}), 1);
 
   std::filesystem::remove(path);
   std::filesystem::create_directory(path);  // unreadable as a file: the defaults, and one line
   Settings defaults;
-  LoadSettings(path, &defaults, &problems);
+  EXPECT_FALSE(LoadSettings(path, &defaults, &problems));
   EXPECT_EQ(defaults, Settings{});
-  EXPECT_NE(problems.find("using the default settings"), std::string::npos) << problems;
+  EXPECT_NE(problems.find("is not a regular file: the settings are neither read nor kept"), std::string::npos)
+      << problems;
 }
 
 class Reader : public test::FrameTest {

@@ -1,10 +1,13 @@
 #include "engine/main_loop.h"
 
+#include <time.h>
+
 #include "engine/frame.h"
 #include "present/font.h"
 #include "engine/report.h"
 #include "engine/screens.h"
 #include "engine/trace.h"
+#include "platform/file_io.h"
 #include "reader/aids.h"
 #include "reader/reader.h"
 #include "save/save_file.h"
@@ -26,6 +29,9 @@ bool PrepareStory(EngineState& state, std::string* error) {
   Trace("fonts open");
   if (state.reader.keepReadMarks) {
     state.reader.readMarksFile = ReadMarksFile(state.script);
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    RemoveStaleTemporaries(state.reader.readMarksFile, now);  // left by a write killed midway
     std::string problem;
     LoadReadMarks(state, &problem);
     if (!problem.empty()) Report(problem);

@@ -119,9 +119,12 @@ bool ReplaceFile(const std::string& named, const uint8_t* bytes, size_t size, st
   // A link is followed: its target is replaced, in the target's own folder.
   std::string path = named;
   if (!FollowLinks(&path)) return Fail(error, "write", named, std::strerror(errno));
-  // A read-only file is the reader's wish to keep it (root could write it).
+  // A read-only file is the reader's wish to keep it (root could write it);
+  // a device, FIFO or folder in its place (a link to /dev/null, say, to
+  // forget it) is never replaced by a plain file.
   struct stat old {};
   const bool exists = stat(path.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) return Fail(error, "write", named, "not a regular file; left as it is");
   if (exists && (old.st_mode & 0222) == 0) return Fail(error, "write", named, "the file is read-only");
   std::string temp = path + ".XXXXXX";
   const int fd = mkstemp(temp.data());
@@ -167,6 +170,7 @@ bool ReplaceFile(const std::string& named, const uint8_t* bytes, size_t size, st
 }
 
 void RemoveStaleTemporaries(const std::string& path, const timespec& start) {
+  if (path.empty() || path.back() == '/') return;
   RemoveTemporariesBefore(path, start);
   // Those of a link's target lie beside the target.
   std::string target = path;

@@ -23,7 +23,8 @@ bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t
 // in the same folder, are flushed to disk, and the temporary is renamed over
 // `path`. A symbolic link is followed and its target replaced, in the
 // target's folder; the file keeps its mode; a read-only file (no write bit)
-// is not replaced. Never creates the folder. Returns false with a reason
+// or one that is not a regular file (a device, a FIFO) is not replaced.
+// Never creates the folder. Returns false with a reason
 // ("cannot write PATH: ...") on failure.
 bool ReplaceFile(const std::string& path, const uint8_t* bytes, size_t size, std::string* error);
 

@@ -18,9 +18,18 @@ void KeyTracker::Set(Key key, bool down) {
   ++t.pending;
 }
 
+void KeyTracker::Press(ReaderKey key) {
+  if (unsigned(key) >= kReaderKeys) return;
+  uint8_t& presses = presses_[unsigned(key)];
+  if (presses < kMaxPresses) ++presses;
+}
+
 bool KeyTracker::HasPending() const {
   for (const Track& t : tracks_) {
     if (t.pending > 0) return true;
+  }
+  for (const uint8_t n : presses_) {
+    if (n > 0) return true;
   }
   return false;
 }
@@ -34,6 +43,12 @@ FrameKeys KeyTracker::Take() {
       --t.pending;
     }
     keys[Key(k)] = t.level;
+  }
+  for (unsigned k = 0; k < kReaderKeys; ++k) {
+    if (presses_[k] > 0) {
+      --presses_[k];
+      keys.readerKeys |= 1u << k;
+    }
   }
   return keys;
 }

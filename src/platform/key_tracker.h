@@ -4,7 +4,9 @@
 // most one of them: a tap between two frames shows as down in the next frame
 // and as up in the one after, and a key released and pressed again shows up,
 // then down. So every press acts once, in order, exactly as a key held
-// through whole frames would.
+// through whole frames would. The reader's keys have no level: each press
+// shows in a frame of its own. Up to 16 presses of one key wait their turn;
+// a hand faster than that for longer than frames come loses the rest.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +17,12 @@ namespace ks {
 
 class KeyTracker {
  public:
+  static constexpr int kMaxPresses = 16;  // waiting presses of one key
+
   // The key went down (true) or up; a repeat of the current state is ignored.
   void Set(Key key, bool down);
+  // A press of one of the reader's keys.
+  void Press(ReaderKey key);
   // The keys for this frame; what they report is consumed.
   FrameKeys Take();
   // Whether `key` is physically down now.
@@ -29,8 +35,10 @@ class KeyTracker {
     bool level = false;    // as last reported
     uint8_t pending = 0;   // transitions since, alternating from `level`
   };
-  static constexpr uint8_t kMaxPending = 32;
+  static constexpr uint8_t kMaxPending = 2 * kMaxPresses;
+  static constexpr unsigned kReaderKeys = 32;  // bits of FrameKeys::readerKeys
   Track tracks_[kKeyCount];
+  uint8_t presses_[kReaderKeys] = {};  // by ReaderKey: presses not yet taken
 };
 
 }  // namespace ks

@@ -1,4 +1,6 @@
-// The folders the freedesktop.org base directory rules give a program.
+// The folders the freedesktop.org base directory rules give a program. With
+// no home folder (HOME unset) and no XDG variable for it, a folder is "":
+// nothing is kept rather than written into the working folder.
 #pragma once
 
 #include <string>
@@ -9,10 +11,13 @@ namespace ks {
 std::string ConfigFolder();
 // $XDG_DATA_HOME/kamishibai, or ~/.local/share/kamishibai.
 std::string DataFolder();
+// $XDG_CACHE_HOME/kamishibai, or ~/.cache/kamishibai.
+std::string CacheFolder();
 // The pictures folder of user-dirs.dirs (or ~/Pictures), then kamishibai.
 std::string PicturesFolder();
 
-// Makes `folder` and the folders above it; true when it exists afterwards.
+// Makes `folder` and the folders above it; true when it exists afterwards
+// (false for "").
 bool MakeFolders(const std::string& folder);
 
 }  // namespace ks

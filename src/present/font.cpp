@@ -117,11 +117,10 @@ bool FindFont(const FontRequest& request, Match* match, std::string* error) {
 // Fontconfig reads some sixty files before it answers. Its answers are kept
 // in $XDG_CACHE_HOME/kamishibai/fonts, one line a request, and used while the
 // font file and fontconfig's own cache folders are as they were.
+// "" without a home folder: nothing is cached.
 std::string CacheFile() {
-  const char* cache = std::getenv("XDG_CACHE_HOME");
-  const char* home = std::getenv("HOME");
-  const std::string folder = cache && cache[0] == '/' ? cache : std::string(home ? home : ".") + "/.cache";
-  return folder + "/kamishibai/fonts";
+  const std::string folder = CacheFolder();
+  return folder.empty() ? "" : folder + "/fonts";
 }
 
 // What the answers depend on: the fontconfig setup asked for, and the times
@@ -158,6 +157,7 @@ bool FromCache(const FontRequest& request, Match* match) {
 
 void ToCache(const FontRequest& request, const Match& match) {
   const std::string path = CacheFile();
+  if (path.empty()) return;
   std::ifstream in(path);
   std::string stamp, text;
   const std::string now = FontconfigStamp();

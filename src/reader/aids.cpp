@@ -164,8 +164,34 @@ std::string ReadMarksFile(const ScriptState& script) {
   for (uint8_t b : script.scriptBuffer) hash = (hash ^ b) * 1099511628211ull;
   char id[17];
   std::snprintf(id, sizeof id, "%016llx", static_cast<unsigned long long>(hash));
-  return DataFolder() + "/" + id + "/read";
+  const std::string folder = DataFolder();
+  return folder.empty() ? "" : folder + "/" + id + "/read";  // no home: not kept
 }
+
+namespace {
+
+using ReadRuns = std::set<std::pair<uint32_t, uint32_t>>;
+
+// Adds the runs a read-marks file holds to `runs`; false when it is damaged
+// (then `runs` is as it was).
+bool ParseReadMarks(const std::vector<uint8_t>& bytes, uint32_t scriptSize, ReadRuns* runs) {
+  std::istringstream in(std::string(bytes.begin(), bytes.end()));
+  std::string line;
+  ReadRuns read;
+  bool ok = std::getline(in, line) && line == kReadMarksHeader;
+  while (ok && std::getline(in, line) && line != "end") {
+    unsigned long long start = 0, end = 0;
+    char tail = 0;
+    ok = std::sscanf(line.c_str(), "%llu %llu%c", &start, &end, &tail) == 2 && start <= end && end <= scriptSize &&
+         read.size() < kMaxReadRuns;
+    if (ok) read.insert({uint32_t(start), uint32_t(end)});
+  }
+  if (!ok || line != "end") return false;
+  runs->merge(read);
+  return true;
+}
+
+}  // namespace
 
 void LoadReadMarks(EngineState& state, std::string* problem) {
   problem->clear();
@@ -177,31 +203,25 @@ void LoadReadMarks(EngineState& state, std::string* problem) {
     *problem = error + "; starting with no page read";
     return;
   }
-  std::istringstream in(std::string(bytes.begin(), bytes.end()));
-  std::string line;
-  std::set<std::pair<uint32_t, uint32_t>> runs;
-  bool ok = std::getline(in, line) && line == kReadMarksHeader;
-  while (ok && std::getline(in, line) && line != "end") {
-    unsigned long long start = 0, end = 0;
-    char tail = 0;
-    ok = std::sscanf(line.c_str(), "%llu %llu%c", &start, &end, &tail) == 2 && start <= end &&
-         end <= state.script.scriptSize && runs.size() < kMaxReadRuns;
-    if (ok) runs.insert({uint32_t(start), uint32_t(end)});
-  }
-  if (!ok || line != "end") {
+  ReadRuns runs;
+  if (!ParseReadMarks(bytes, state.script.scriptSize, &runs)) {
     *problem = "the read marks in " + reader.readMarksFile + " are damaged; starting with no page read";
     return;
   }
   reader.readRuns = std::move(runs);
 }
 
-std::string FormatReadMarks(const ReaderState& reader) {
+bool WriteReadMarks(const std::string& file, const ReadRuns& runs, uint32_t scriptSize, std::string* error) {
+  if (file.empty()) return true;  // not kept
+  // Another player of the same story may have marked pages since: its marks
+  // stay. Damaged marks on disk are replaced by these.
+  ReadRuns all = runs;
+  std::vector<uint8_t> bytes;
+  if (IsRegularFile(file) && ReadWholeFile(file, 64 << 20, &bytes, nullptr)) ParseReadMarks(bytes, scriptSize, &all);
+  while (all.size() > kMaxReadRuns) all.erase(std::prev(all.end()));
   std::string text = std::string(kReadMarksHeader) + "\n";
-  for (const auto& [start, end] : reader.readRuns) text += std::to_string(start) + " " + std::to_string(end) + "\n";
-  return text + "end\n";
-}
-
-bool WriteReadMarks(const std::string& file, const std::string& text, std::string* error) {
+  for (const auto& [start, end] : all) text += std::to_string(start) + " " + std::to_string(end) + "\n";
+  text += "end\n";
   MakeFolders(file.substr(0, file.rfind('/')));
   return ReplaceFile(file, reinterpret_cast<const uint8_t*>(text.data()), text.size(), error);
 }

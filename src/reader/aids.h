@@ -11,7 +11,9 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "engine/engine_state.h"
 #include "platform/platform.h"
@@ -47,8 +49,10 @@ std::string ReadMarksFile(const ScriptState& script);
 // Reads them into `state.reader.readRuns`. A missing file is no problem; a
 // damaged one is ignored with a reason in `problem`.
 void LoadReadMarks(EngineState& state, std::string* problem);
-// The marks as the file holds them, and the writing of them (atomic).
-std::string FormatReadMarks(const ReaderState& reader);
-bool WriteReadMarks(const std::string& file, const std::string& text, std::string* error);
+// Writes `runs` into `file` (atomically) together with the marks the file
+// holds now: marks only grow, whoever wrote last. Runs past `scriptSize`
+// mark a damaged file. Returns false with a reason; "" is not kept (true).
+bool WriteReadMarks(const std::string& file, const std::set<std::pair<uint32_t, uint32_t>>& runs,
+                    uint32_t scriptSize, std::string* error);
 
 }  // namespace ks

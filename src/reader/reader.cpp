@@ -37,6 +37,10 @@ void ChangeVolume(EngineState& state, const FrameKeys& keys, uint32_t now) {
 // The picture on the screen, as a PNG named for the moment it was taken.
 void TakeScreenshot(EngineState& state, uint32_t now) {
   const std::string folder = state.reader.picturesFolder.empty() ? PicturesFolder() : state.reader.picturesFolder;
+  if (folder.empty()) {
+    Report("cannot save a screenshot: there is no home folder (HOME is not set)");
+    return;
+  }
   if (!MakeFolders(folder)) {
     Report("cannot save a screenshot in " + folder + ": " + std::strerror(errno));
     return;

@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "engine/limits.h"
+#include "engine/report.h"
 #include "engine/trace.h"
 #include "platform/sdl/quiet_stderr.h"
 
@@ -93,15 +94,37 @@ SDL_Rect Placement(int w, int h) {
   return {(w - pw) / 2, (h - ph) / 2, pw, ph};
 }
 
+// The window's size and place from the settings, fitted to the display it
+// opens on (the one holding its place, else the first): a window larger
+// than the display took a gigabyte for its surface, one placed beyond it
+// could not be seen.
+void FitToDisplay(Settings& s) {
+  const int displays = SDL_GetNumVideoDisplays();
+  int display = 0;
+  for (int i = 0; i < displays; ++i) {
+    SDL_Rect b{};
+    if (SDL_GetDisplayBounds(i, &b) != 0) continue;
+    const bool holdsX = s.windowX < 0 || (s.windowX >= b.x && s.windowX < b.x + b.w);
+    const bool holdsY = s.windowY < 0 || (s.windowY >= b.y && s.windowY < b.y + b.h);
+    if (holdsX && holdsY) {
+      display = i;
+      break;
+    }
+  }
+  SDL_Rect b{};
+  if (SDL_GetDisplayBounds(display, &b) != 0 || b.w <= 0 || b.h <= 0) return;
+  s.windowWidth = std::min(s.windowWidth, b.w);
+  s.windowHeight = std::min(s.windowHeight, b.h);
+  // -1 stays: centred.
+  if (s.windowX >= 0) s.windowX = std::clamp(s.windowX, std::max(0, b.x), std::max(0, b.x + b.w - s.windowWidth));
+  if (s.windowY >= 0) s.windowY = std::clamp(s.windowY, std::max(0, b.y), std::max(0, b.y + b.h - s.windowHeight));
+}
+
 }  // namespace
 
 SdlPlatform::~SdlPlatform() { Close(); }
 
-bool SdlPlatform::Open(Settings* settings, std::string* error) {
-  settings_ = settings;
-  // The window surface is drawn by us; SDL would otherwise put it on an
-  // OpenGL texture, loading a GPU driver (or, without one, all of LLVM) for it.
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+void SdlPlatform::PrepareProcess() {
   // Nothing here takes text, so Xlib's input method needs no Compose table
   // (parsing it took most of SDL's start); and with no session bus, D-Bus is
   // not to start one.
@@ -111,6 +134,17 @@ bool SdlPlatform::Open(Settings* settings, std::string* error) {
   // task bars match.
   setenv("SDL_VIDEO_X11_WMCLASS", "kamishibai", 0);
   setenv("SDL_VIDEO_WAYLAND_WMCLASS", "kamishibai", 0);
+  // A line at a time, so that lines from two threads never mix.
+  const int copy = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  std::FILE* reports = copy >= 0 ? fdopen(copy, "w") : nullptr;
+  if (reports) setvbuf(reports, nullptr, _IOLBF, 0), ReportStream() = reports;
+}
+
+bool SdlPlatform::Open(Settings* settings, std::string* error) {
+  settings_ = settings;
+  // The window surface is drawn by us; SDL would otherwise put it on an
+  // OpenGL texture, loading a GPU driver (or, without one, all of LLVM) for it.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // Set before SDL opens the display: SDL puts back the handler it found when
   // it closes its connections, whose last errors then still meet ours.
   XSetErrorHandler(KeepGoingOnXErrors);
@@ -132,6 +166,7 @@ bool SdlPlatform::Open(Settings* settings, std::string* error) {
     Close();
     return false;
   }
+  FitToDisplay(*settings_);
   const int x = settings_->windowX < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowX;
   const int y = settings_->windowY < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowY;
   // The window shows with the first picture; until then it stays hidden,
@@ -184,13 +219,6 @@ uint32_t SdlPlatform::NowMs() {
 FrameKeys SdlPlatform::TakeKeys() {
   DrainEvents();
   FrameKeys keys = keys_.Take();
-  // A reader's key pressed twice before a frame acts in two frames.
-  for (unsigned key = 0; key < sizeof readerPresses_; ++key) {
-    if (readerPresses_[key] > 0) {
-      --readerPresses_[key];
-      keys.readerKeys |= 1u << key;
-    }
-  }
   keys.pointerX = pointerX_;
   keys.pointerY = pointerY_;
   keys.pointerMoved = std::exchange(pointerMoved_, false);
@@ -253,10 +281,7 @@ void SdlPlatform::OnKey(const SDL_KeyboardEvent& event) {
   if (!bound && down && !event.repeat) Pressed(ReaderKey::kOther);
 }
 
-void SdlPlatform::Pressed(ReaderKey key) {
-  uint8_t& presses = readerPresses_[unsigned(key)];
-  if (presses < 8) ++presses;
-}
+void SdlPlatform::Pressed(ReaderKey key) { keys_.Press(key); }
 
 // A point of the window, in the picture's own pixels; -1 off the picture.
 void SdlPlatform::PointAt(int x, int y) {
@@ -327,8 +352,7 @@ void SdlPlatform::DrainEvents() {
 
 bool SdlPlatform::InputWaiting() {
   DrainEvents();
-  if (inputSinceFrame_ || keys_.HasPending() || pointerMoved_) return true;
-  return std::any_of(std::begin(readerPresses_), std::end(readerPresses_), [](uint8_t n) { return n > 0; });
+  return inputSinceFrame_ || keys_.HasPending() || pointerMoved_;
 }
 
 void SdlPlatform::WaitForInput() {

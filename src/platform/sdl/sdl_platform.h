@@ -23,6 +23,12 @@ class SdlPlatform : public Platform {
  public:
   ~SdlPlatform() override;
 
+  // Call first, before any thread starts: sets the environment SDL reads
+  // (a setenv beside another thread's getenv is a race), and sends the
+  // player's own lines to a copy of stderr, which silencing SDL's start-up
+  // for a moment leaves alone.
+  static void PrepareProcess();
+
   // Opens one window titled "Kamishibai", full screen on the desktop's own mode
   // (and above other windows) or a window of its own, as `settings` say, the
   // pointer hidden, and the sound card (without one the story plays
@@ -71,7 +77,6 @@ class SdlPlatform : public Platform {
   bool managed_ = true;  // a window manager looks after the window
   uint32_t noticeEvent_ = 0;
   KeyTracker keys_;
-  uint8_t readerPresses_[32] = {};  // by ReaderKey: presses not yet taken
   int pointerX_ = -1, pointerY_ = -1;
   bool pointerMoved_ = false;
   bool pointerShown_ = false;
