@@ -200,6 +200,25 @@ TEST(Check, HostileScriptOfSkippedDefinitions) {
   EXPECT_EQ(got.size(), kLines + 2) << "the page over 999 bytes, its line wider than the box";
 }
 
+// A line of full-width spaces before "S", no line end: every third byte an
+// "@S" whose number runs to the end. Each is said (up to the list's bound),
+// and the label scan's label 0 at the end is theirs, not a stray definition.
+// (Once quadratic in its length; bench/ has the time.)
+TEST(Check, HostileLineOfFullWidthSpacesBeforeS) {
+  constexpr uint32_t kPairs = 12000;
+  TempStory story;
+  const std::vector<Finding> got = Findings(story, Repeat("\x81\x40S", kPairs));
+  ASSERT_EQ(got.size(), 10001u);
+  uint32_t column = 1;
+  for (size_t i = 0; i + 1 < got.size(); ++i) {
+    if (got[i].message.find("the full-width space before \"S\" makes the command \"@S\"") == std::string::npos) continue;
+    EXPECT_EQ(got[i].column, column);
+    column += 2;
+  }
+  EXPECT_EQ(column, 2 * (10000 - 2) + 1) << "all but the page over 999 bytes and its line wider than the box";
+  EXPECT_EQ(got.back().message.rfind(std::to_string(kPairs + 2 - 10000) + " more problems are not listed", 0), 0u);
+}
+
 TEST(CheckStory, ReadsTheScriptWhereThePlayerFindsIt) {
   TempStory story(/*withData=*/false);
   StoryCheck check;

@@ -641,10 +641,14 @@ void Checker::Stop(bool showsPage) {
 // command letter follows: the player runs the command.
 void Checker::InsideCharacter(uint32_t at, uint8_t letter) {
   const std::string l(1, char(letter));
-  Add(ChangesCourse(letter) ? Severity::kError : Severity::kWarning, at - 1,
-      CharacterName(buf_[at - 1]) + " before \"" + l + "\" makes the command \"@" + l +
-          "\" (its second byte is \"@\"), which " + WhatItDoes(letter) +
-          "; put a half-width space between them, or write the letter full-width (\"" + FullWidth(letter) + "\")");
+  if (findings_.size() >= kMaxFindings) {
+    ++unlisted_;  // past the list's end the message is not even made: a script may hold millions
+  } else {
+    Add(ChangesCourse(letter) ? Severity::kError : Severity::kWarning, at - 1,
+        CharacterName(buf_[at - 1]) + " before \"" + l + "\" makes the command \"@" + l +
+            "\" (its second byte is \"@\"), which " + WhatItDoes(letter) +
+            "; put a half-width space between them, or write the letter full-width (\"" + FullWidth(letter) + "\")");
+  }
   asText_.push_back(at);
   if (letter == 'S') {  // the label scan takes it for a definition all the same
     uint32_t end = 0;
