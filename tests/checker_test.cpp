@@ -155,11 +155,11 @@ TEST(Check, PageSoundLookedForInTheStoryFolder) {
 
 // What new authors get wrong: a branch that runs on into the next one, a
 // choice list without label numbers, a file name mistyped. The story holds
-// night.bmp and Pics/Sky.bmp.
+// night.bmp, owl.bmp and Pics/Sky.bmp.
 TEST(Check, NewAuthorsMistakesNamedWithWhatToDo) {
   TempStory story;
   const std::vector<uint8_t> bmp = test::EncodeBmp(test::SolidImage(2, 2, 0x336699), 24);
-  for (const char* name : {"night.bmp", "Pics/Sky.bmp"}) story.Write(name, bmp);
+  for (const char* name : {"night.bmp", "owl.bmp", "Pics/Sky.bmp"}) story.Write(name, bmp);
   const std::string yesNo = "@C\x82\xcd\x82\xa2,1\r\n\x82\xa2\x82\xa2\x82\xa6,2\r\n@\r\n";  // はい 1, いいえ 2
   const std::vector<Case> cases = {
       {"the first branch runs on into the second, at its last page", yesNo + "@S1\r\nyes@E\r\n@S2\r\nno@E\r\n@Z",
@@ -175,10 +175,11 @@ TEST(Check, NewAuthorsMistakesNamedWithWhatToDo) {
                   "\xe3\x80\x8c\xe3\x81\x84\xe3\x81\x84\xe3\x81\x88\xe3\x80\x8d for it, which counts as label 0)"}}},
       {"an empty number", "@Cyes,,@@Z", {{W, 1, 1, "never ends"}, {E, 1, 3, "the choice \xe3\x80\x8cyes\xe3\x80\x8d has no label number, so"}}},
       {"missing files: the nearest name, ignoring case; none when nothing is near",
-       "@GNIGTH.BMP,@GPics/Ski.bmp,@Gforest.bmp,@Z",
+       "@GNIGTH.BMP,@GPics/Ski.bmp,@Gforest.bmp,@Golw.bmp,@Z",
        {{E, 1, 1, "\"NIGTH.BMP\" is not in the story folder; did you mean \"night.bmp\"?"},
         {E, 1, 13, "did you mean \"Pics/Sky.bmp\"?"},
-        {E, 1, 28, "\"forest.bmp\" is not in the story folder; put it there, or correct the name"}}},
+        {E, 1, 28, "\"forest.bmp\" is not in the story folder; put it there, or correct the name"},
+        {E, 1, 41, "did you mean \"owl.bmp\"?"}}},  // two letters swapped: one edit
   };
   for (const Case& c : cases) Expect(story, c);
 }

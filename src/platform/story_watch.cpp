@@ -81,7 +81,8 @@ void StoryWatch::WatchTree(const std::string& top, int depth) {
   std::deque<std::pair<std::string, int>> queue{{top, depth}};
   size_t left = 0;
   while (!queue.empty()) {
-    const auto [relative, level] = queue.front();
+    const std::string relative = queue.front().first;
+    const int level = queue.front().second;
     queue.pop_front();
     if (folders_.size() >= kMaxFolders) {
       left += 1 + queue.size();
