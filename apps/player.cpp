@@ -232,7 +232,10 @@ int main(int argc, char** argv) {
   if (options.watch) platform.WakeWhenReadable(watch.fd());
   std::vector<std::string> changed;
   while (ks::MainLoopStep(state, platform)) {
-    if (options.watch && watch.TakeChanges(&changed)) ks::ReloadStory(state, changed);
+    if (options.watch && watch.TakeChanges(&changed)) {
+      writeMarks(true);  // under the script they belong to, before it may change
+      ks::ReloadStory(state, changed);
+    }
     const bool modeChanged = platform.TakeModeChanged();
     runOnlyMode = runOnlyMode && !modeChanged;
     if (modeChanged || std::exchange(state.reader.settingsChanged, false)) save();

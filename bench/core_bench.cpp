@@ -1,5 +1,5 @@
 // The interpreter and the fade, on their own: a multi-megabyte story indexed
-// and read through page by page, the checker over a hostile script, and one
+// and read through page by page, the checker over hostile scripts, and one
 // fade step over a white screen.
 #include <benchmark/benchmark.h>
 
@@ -76,6 +76,21 @@ void BM_CheckHostileScript(benchmark::State& bench) {
   bench.SetBytesProcessed(int64_t(bench.iterations()) * s.script.scriptSize);
 }
 BENCHMARK(BM_CheckHostileScript)->Unit(benchmark::kMillisecond);
+
+// A line of full-width spaces each before "S" and no line end: an "@S" every
+// three bytes whose number field runs to the script's end (once quadratic:
+// 2.5 MB over 150 s). Megabytes as the argument.
+void BM_CheckFullWidthSpacesBeforeS(benchmark::State& bench) {
+  std::string text;
+  while (text.size() < size_t(bench.range(0)) << 20) text += "\x81\x40S";
+  const std::vector<uint8_t> original(text.begin(), text.end());
+  ks::EngineState s;
+  ks::SetScript(s, original);
+  ks::BuildLabelIndex(s);
+  for (auto _ : bench) benchmark::DoNotOptimize(ks::CheckScript(s, original));
+  bench.SetBytesProcessed(int64_t(bench.iterations()) * s.script.scriptSize);
+}
+BENCHMARK(BM_CheckFullWidthSpacesBeforeS)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void BM_FadeStepWhite(benchmark::State& bench) {
   ks::EngineState s;

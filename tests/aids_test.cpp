@@ -1,7 +1,9 @@
 // The reading aids frame by frame: the backlog, skip, auto mode and the read
 // marks kept between runs.
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/story_watch.h"
 #include "reader/aids.h"
@@ -140,36 +142,128 @@ namespace ks {
 namespace {
 
 // Watch mode on real files: an edit, an editor's atomic replace, a delete and
-// a re-create, a script that cannot be read, a page whose start is gone.
+// a re-create, a script left empty or cut mid-save, a page whose start is
+// gone. Each change counts once its file has been quiet for a moment.
 TEST_F(Aids, WatchPlaysThePageAgainOverTheEditedStory) {
   Start("xx@S1\n@Rone@E@Rtwo@E");
   ASSERT_TRUE(Frames("E ."));
-  StoryWatch watch;
+  uint64_t now = 0;
+  StoryWatch watch(StoryWatch::kSettleMs, [&] { return now; });
   std::string error;
   ASSERT_TRUE(watch.Start(story_.root(), &error)) << error;
   std::vector<std::string> changed;
-  auto edited = [&](const std::string& expected) {
+  auto edited = [&](const std::string& expected, const std::string& said) {
+    ASSERT_FALSE(watch.TakeChanges(&changed));  // seen now: not quiet yet
+    now += StoryWatch::kSettleMs - 1;
+    ASSERT_FALSE(watch.TakeChanges(&changed));
+    now += 1;
     ASSERT_TRUE(watch.TakeChanges(&changed));
+    testing::internal::CaptureStderr();
     ReloadStory(state_, changed);
+    const std::string lines = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(Frames("."));
     EXPECT_EQ(PageString(state_), expected);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), said.empty() ? 0 : 1) << lines;
+    EXPECT_NE(lines.find(said), std::string::npos) << lines;
   };
   story_.WriteScript("xx@S1\n@Rone@E@Rtwo, edited@E");  // written in place
-  edited("two edited");
+  edited("two edited", "");
   story_.Write("DATA/Script.txt.new", "x@S1\n@Rone@E@Rtwo again@E");  // as editors save
   std::filesystem::rename(story_.Path("DATA/Script.txt.new"), story_.Path("DATA/Script.txt"));
-  edited("two again");  // found after its label, which moved
+  edited("two again", "");  // found after its label, which moved
   std::filesystem::remove(story_.Path("DATA/Script.txt"));
-  edited("two again");  // unreadable mid-edit: the old script goes on
+  edited("two again", "the story goes on with the script as it was");  // unreadable mid-edit: the old script goes on
   std::filesystem::create_directory(story_.Path("DATA/Script.txt"));
-  edited("two again");
+  edited("two again", "the story goes on with the script as it was");
   std::filesystem::remove(story_.Path("DATA/Script.txt"));
-  story_.WriteScript("@S1\n@Rone, changed@E@Rtwo@E");  // the page's start is gone: from label 1
-  edited("one changed");
-  ASSERT_TRUE(Frames("E ."));
-  EXPECT_EQ(PageString(state_), "two");
+  story_.WriteScript("");
+  edited("two again", "is empty, as while an editor saves it");
+  story_.WriteScript("x@S1\n@Rone@E@Rtwo again@E\x82");
+  edited("two again", "ends inside a double-byte character");
+  story_.WriteScript("x@S1\n@Rone@E@Rtwo again@E@Rthree@E");  // written whole again: the same page
+  edited("two again", "");
+  story_.WriteScript("@S1\n@Rone, changed@E@S2\n@Rtwo@E@Rthree@E");  // the page's start is gone: from label 1
+  edited("one changed", "playing from label 1, which shows the page 「one changed」");
+  ASSERT_TRUE(Frames("E . E ."));
+  EXPECT_EQ(PageString(state_), "three");
+  story_.WriteScript("@S1\n@Rone, changed@E@Rthree, new@E");  // its label gone too: the one before it
+  edited("one changed", "playing from label 1, which shows");
   story_.Write("DATA/save.txt", "x");  // the player's own save is no change
+  now += StoryWatch::kSettleMs;
   EXPECT_FALSE(watch.TakeChanges(&changed) && ReloadStory(state_, changed));
+}
+
+// After a reload the marks are the edited script's, under its own id; the
+// original's stay whole for the next time it is played.
+TEST_F(Aids, WatchFilesReadMarksUnderTheScriptTheyBelongTo) {
+  state_.reader.keepReadMarks = true;
+  const std::string original = Pages(3);
+  Start(original);
+  ASSERT_TRUE(Frames("E . E ."));
+  const auto originalRuns = state_.reader.readRuns;
+  const std::string originalFile = state_.reader.readMarksFile;
+  std::string error;
+  ASSERT_TRUE(WriteReadMarks(originalFile, state_.reader.readRuns, state_.script.scriptSize, &error)) << error;  // as the player does
+
+  story_.WriteScript(Pages(6));
+  std::vector<std::string> changed{"DATA/Script.txt"};
+  ASSERT_TRUE(ReloadStory(state_, changed));
+  EXPECT_NE(state_.reader.readMarksFile, originalFile);
+  ASSERT_TRUE(Frames(". E . E ."));
+  EXPECT_EQ(PageString(state_), "p5");
+  ASSERT_TRUE(WriteReadMarks(state_.reader.readMarksFile, state_.reader.readRuns, state_.script.scriptSize, &error)) << error;
+
+  for (const auto& [script, runs] : {std::pair{original, originalRuns}, std::pair{Pages(6), state_.reader.readRuns}}) {
+    test::StoryPlayer again;
+    again.state_.reader.keepReadMarks = true;
+    again.story_.WriteScript(script);
+    testing::internal::CaptureStderr();
+    again.Start();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // not "damaged"
+    EXPECT_TRUE(std::includes(again.state_.reader.readRuns.begin(), again.state_.reader.readRuns.end(), runs.begin(),
+                              runs.end()));
+  }
+}
+
+// Too many folders: the story folder and DATA/ are watched first, then the
+// nearest folders, and one line says so. A file counts when it is closed,
+// not while it is written.
+TEST(StoryWatchFolders, NearestFirstAndOnlyWhatIsWritten) {
+  struct Case {
+    const char* what;
+    std::string folders;  // each holds 300 folders: "0" to "299"
+    std::string written;
+    size_t leftOut;  // of the root, DATA, "z", the 300 and the folder holding them
+  };
+  for (const Case& c : {Case{"many beside DATA, named to sort before it", "", "DATA/Script.txt", 1 + 1 + 1 + 300 - 256},
+                        Case{"many in one folder, another beside it", "0", "z/night.bmp", 1 + 1 + 1 + 1 + 300 - 256}}) {
+    SCOPED_TRACE(c.what);
+    test::TempStory story;
+    for (int i = 0; i < 300; ++i) std::filesystem::create_directories(story.Path(c.folders + "/" + std::to_string(i)));
+    std::filesystem::create_directory(story.Path("z"));
+    uint64_t now = 0;
+    StoryWatch watch(StoryWatch::kSettleMs, [&] { return now; });
+    std::string error;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(watch.Start(story.root(), &error)) << error;
+    const std::string lines = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(watch.leftOut(), c.leftOut);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << lines;
+    EXPECT_NE(lines.find("or more folders further down go unseen"), std::string::npos) << lines;
+
+    std::vector<std::string> changed;
+    std::ofstream file(story.Path(c.written), std::ios::binary);
+    file << "@Rhalf";
+    file.flush();
+    EXPECT_FALSE(watch.TakeChanges(&changed));
+    now += StoryWatch::kSettleMs;
+    EXPECT_FALSE(watch.TakeChanges(&changed));  // created and written, still open
+    file.close();
+    EXPECT_FALSE(watch.TakeChanges(&changed));
+    now += StoryWatch::kSettleMs;
+    ASSERT_TRUE(watch.TakeChanges(&changed));
+    EXPECT_EQ(changed, std::vector<std::string>{c.written});
+  }
 }
 
 }  // namespace

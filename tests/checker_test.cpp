@@ -66,7 +66,7 @@ TEST(Check, EachFindingAtItsCause) {
   const std::vector<Case> cases = {
       {"every command used right",
        "@Gbg.bmp,@Msong.wav,@Arain.wav,@Wbell.wav,@P@H@UHello@Nworld@E@F\x81\x40x\x81\x40" + kA + "@E@Cleft,1\r\n"
-       "right,2\r\n@\r\n@S1\r\none@E\r\n@S2\r\ntwo@R@D@Y@K@Z",
+       "right,2\r\n@\r\n@S1\r\none@E@J2,\r\n@S2\r\ntwo@R@D@Y@K@Z",
        {}},
       {"label numbers outside the table, labels never defined", "@Z@S100,@J-1,@Ca,150,@\r\n@J7,@Cb,8,@",
        {{E, 1, 3, "label number 100 is outside 0 to 99, so this defines no label"}, {E, 1, 9, "label number -1"},
@@ -153,6 +153,37 @@ TEST(Check, PageSoundLookedForInTheStoryFolder) {
                  {{W, 1, 1, "(looked for " + story.root() + "/Page.wav); there is \"DATA/page.wav\""}}});
 }
 
+// What new authors get wrong: a branch that runs on into the next one, a
+// choice list without label numbers, a file name mistyped. The story holds
+// night.bmp, owl.bmp and Pics/Sky.bmp.
+TEST(Check, NewAuthorsMistakesNamedWithWhatToDo) {
+  TempStory story;
+  const std::vector<uint8_t> bmp = test::EncodeBmp(test::SolidImage(2, 2, 0x336699), 24);
+  for (const char* name : {"night.bmp", "owl.bmp", "Pics/Sky.bmp"}) story.Write(name, bmp);
+  const std::string yesNo = "@C\x82\xcd\x82\xa2,1\r\n\x82\xa2\x82\xa2\x82\xa6,2\r\n@\r\n";  // はい 1, いいえ 2
+  const std::vector<Case> cases = {
+      {"the first branch runs on into the second, at its last page", yesNo + "@S1\r\nyes@E\r\n@S2\r\nno@E\r\n@Z",
+       {{W, 5, 4, "the branch of label 1 runs on into label 2, the branch of another choice of the same list"}}},
+      {"a branch with no page end: at the label it runs into", "@Ca,1,b,2,@\r\n@S1\r\nx\r\n@S2\r\ny@E@Z",
+       {{W, 4, 1, "the branch of label 1 runs on into label 2"}}},
+      {"branches that jump on, or run into a label no choice names",
+       yesNo + "@S1\r\nyes@E@J3,\r\n@S2\r\nno@E\r\n@S3\r\nend@E@Z", {}},
+      {"choices one a line without numbers: the next choice is taken for the number",
+       "@C\x82\xcd\x82\xa2\r\n\x82\xa2\x82\xa2\x82\xa6\r\n@\r\n@Z",
+       {{W, 1, 1, "the story never ends"},  // label 0 is the start: said as that, not as a label never defined
+        {E, 1, 3, "the choice \xe3\x80\x8c\xe3\x81\xaf\xe3\x81\x84\xe3\x80\x8d has no label number (the player takes "
+                  "\xe3\x80\x8c\xe3\x81\x84\xe3\x81\x84\xe3\x81\x88\xe3\x80\x8d for it, which counts as label 0)"}}},
+      {"an empty number", "@Cyes,,@@Z", {{W, 1, 1, "never ends"}, {E, 1, 3, "the choice \xe3\x80\x8cyes\xe3\x80\x8d has no label number, so"}}},
+      {"missing files: the nearest name, ignoring case; none when nothing is near",
+       "@GNIGTH.BMP,@GPics/Ski.bmp,@Gforest.bmp,@Golw.bmp,@Z",
+       {{E, 1, 1, "\"NIGTH.BMP\" is not in the story folder; did you mean \"night.bmp\"?"},
+        {E, 1, 13, "did you mean \"Pics/Sky.bmp\"?"},
+        {E, 1, 28, "\"forest.bmp\" is not in the story folder; put it there, or correct the name"},
+        {E, 1, 41, "did you mean \"owl.bmp\"?"}}},  // two letters swapped: one edit
+  };
+  for (const Case& c : cases) Expect(story, c);
+}
+
 // N lines of "@@S1" then "@S1": every line's definition is skipped, the last
 // one counts. (Once quadratic in N.)
 TEST(Check, HostileScriptOfSkippedDefinitions) {
@@ -168,6 +199,25 @@ TEST(Check, HostileScriptOfSkippedDefinitions) {
   }
   EXPECT_EQ(skipped, kLines);
   EXPECT_EQ(got.size(), kLines + 2) << "the page over 999 bytes, its line wider than the box";
+}
+
+// A line of full-width spaces before "S", no line end: every third byte an
+// "@S" whose number runs to the end. Each is said (up to the list's bound),
+// and the label scan's label 0 at the end is theirs, not a stray definition.
+// (Once quadratic in its length; bench/ has the time.)
+TEST(Check, HostileLineOfFullWidthSpacesBeforeS) {
+  constexpr uint32_t kPairs = 12000;
+  TempStory story;
+  const std::vector<Finding> got = Findings(story, Repeat("\x81\x40S", kPairs));
+  ASSERT_EQ(got.size(), 10001u);
+  uint32_t column = 1;
+  for (size_t i = 0; i + 1 < got.size(); ++i) {
+    if (got[i].message.find("the full-width space before \"S\" makes the command \"@S\"") == std::string::npos) continue;
+    EXPECT_EQ(got[i].column, column);
+    column += 2;
+  }
+  EXPECT_EQ(column, 2 * (10000 - 2) + 1) << "all but the page over 999 bytes and its line wider than the box";
+  EXPECT_EQ(got.back().message.rfind(std::to_string(kPairs + 2 - 10000) + " more problems are not listed", 0), 0u);
 }
 
 TEST(CheckStory, ReadsTheScriptWhereThePlayerFindsIt) {

@@ -17,7 +17,14 @@
 //
 // Labels: the label scan runs again, listing every definition it stores, not
 // only the last of each number; a definition the walk met counts when the
-// scan stored its position under its number.
+// scan stored its position under its number. A label number read away from
+// the walk's cursor is found through the sorted list of commas, never by
+// reading its field to the end: a line of full-width spaces before "S" has an
+// "@S" every three bytes and no comma.
+//
+// Branches: from each choice's label the story falls through to the next
+// label of the same list unless a jump, a choice list, a load, the title or
+// the end comes between them; the walk lists where those stand.
 #include "script/checker.h"
 
 #include <algorithm>
@@ -117,6 +124,13 @@ size_t Utf8Length(const uint8_t* s, size_t size, size_t p, uint32_t* code) {
   return n;
 }
 
+// A label number as the atol rule reads it: white space, a sign, digits.
+bool HasDigits(const char* text) {
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  if (*text == '+' || *text == '-') ++text;
+  return *text >= '0' && *text <= '9';
+}
+
 bool IsJapanese(uint32_t c) { return (c >= 0x3000 && c <= 0x9FFF) || (c >= 0xFF00 && c <= 0xFFEF); }
 
 // A script saved as UTF-8: it reads as UTF-8 with characters beyond ASCII,
@@ -189,6 +203,50 @@ std::string SimilarPageSound(const std::string& root) {
   return best.first < 2 ? best.second : "";
 }
 
+// The story folder's files two levels down, by their paths inside it; a
+// bounded number of entries is read.
+std::vector<std::string> StoryFiles(const std::string& root) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> files;
+  std::error_code ec;
+  const fs::path base = root.empty() ? "." : root;
+  fs::recursive_directory_iterator it(base, fs::directory_options::skip_permission_denied, ec);
+  for (int budget = 4096; !ec && it != fs::recursive_directory_iterator() && budget > 0; it.increment(ec), --budget) {
+    if (it.depth() >= 2) it.disable_recursion_pending();
+    if (it->is_regular_file(ec)) files.push_back(it->path().lexically_relative(base).string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string LowerAscii(std::string s) {
+  for (char& c : s) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+  return s;
+}
+
+// Edits (insert, delete, replace, or swap two neighbours) from `a` to `b`,
+// or `limit` + 1 when there are more than `limit`.
+size_t EditDistance(const std::string& a, const std::string& b, size_t limit) {
+  if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) > limit) return limit + 1;
+  std::vector<size_t> before(b.size() + 1), last(b.size() + 1), row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) last[j] = j;
+  size_t lastBest = 0;  // a swap reaches back two rows: give up when two in a row are past the limit
+  for (size_t i = 1; i <= a.size(); ++i) {
+    row[0] = i;
+    size_t best = row[0];
+    for (size_t j = 1; j <= b.size(); ++j) {
+      row[j] = std::min({last[j] + 1, row[j - 1] + 1, last[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) row[j] = std::min(row[j], before[j - 2] + 1);
+      best = std::min(best, row[j]);
+    }
+    if (best > limit && lastBest > limit) return limit + 1;
+    lastBest = best;
+    std::swap(before, last);
+    std::swap(last, row);
+  }
+  return std::min(last[b.size()], limit + 1);
+}
+
 // The double-byte character of `lead` and "@", for a message.
 std::string CharacterName(uint8_t lead) {
   if (lead == 0x81) return "the full-width space";
@@ -254,6 +312,13 @@ class Checker {
   void CheckMedia(uint32_t at, const StoryFile& file, const std::string& shown, Media media);
   void PageSound(uint32_t at);
   void ChoiceList(uint32_t at);
+  void NoLabelNumber(const Field& text, const Field& number);
+  std::string Bracketed(const std::string& text) const {
+    const std::string quoted = Quoted(text);  // in "", which become 「」
+    return "「" + quoted.substr(1, quoted.size() - 2) + "」";
+  }
+  std::string NearestFile(const std::string& name);
+  void Branches();
   void Label(uint32_t at, const char* number, char kind);
   void Reach();
   void Labels();
@@ -291,6 +356,14 @@ class Checker {
   bool pageSoundLooked_ = false;
 
   // The run.
+  std::vector<uint32_t> commas_;  // where every comma stands, in order
+  std::vector<uint32_t> turns_;     // real "@J", "@C", "@K", "@T" and "@Z": the story does not fall through them
+  std::vector<uint32_t> pageEnds_;  // real "@E" and "@F"
+  std::vector<std::vector<int32_t>> choiceLists_;  // each list's label numbers, as far as they are numbers
+  std::vector<std::string> storyFiles_;  // the story folder's files, for suggestions; read when first needed
+  bool storyFilesRead_ = false;
+  int suggestions_ = 0;
+
   std::vector<bool> reached_;  // a step of the story starts here
   bool ends_ = false;
   uint32_t furthest_ = 0;  // the last place the story turns back
@@ -303,6 +376,7 @@ Checker::Checker(EngineState& state, const std::vector<uint8_t>& original)
       size_(state.script.scriptSize) {
   lineStarts_.push_back(0);
   for (uint32_t i = 0; i < size_; ++i) {
+    if (buf_[i] == ',') commas_.push_back(i);
     if (orig_[i] == '\n') {
       lineStarts_.push_back(i + 1);
       if (firstBareLf_ == UINT32_MAX && IsBareLf(i)) firstBareLf_ = i;
@@ -381,6 +455,7 @@ std::vector<Finding> Checker::Run() {
         "commands at the start of the next line of text");
   }
   Labels();
+  Branches();
   if (unlisted_ > 0) {
     findings_.push_back({Severity::kWarning, size_, 0, 0,
                          std::to_string(unlisted_) + " more problems are not listed; mend these and check again"});
@@ -407,12 +482,14 @@ Checker::Field Checker::Read(char* dest, size_t destSize) {
 // The label number in the field at `from`, read as the player reads it;
 // `end` is just after the field's comma. The cursor is left where it was.
 int32_t Checker::NumberAt(uint32_t from, uint32_t* end) {
-  const uint32_t saved = state_.script.scriptPos;
-  state_.script.scriptPos = from;
+  from = std::min(from, size_);
+  const auto comma = std::lower_bound(commas_.begin(), commas_.end(), from);
+  const uint32_t stop = comma == commas_.end() ? size_ : *comma;
   char number[kNumberFieldBytes];
-  ReadField(state_, number, sizeof number);
-  *end = state_.script.scriptPos;
-  state_.script.scriptPos = saved;
+  const size_t kept = std::min<size_t>(stop - from, sizeof number - 1);  // as ReadField keeps it
+  std::copy(buf_ + from, buf_ + from + kept, number);
+  number[kept] = '\0';
+  *end = stop < size_ ? stop + 1 : size_;
   return AtolRule(number);
 }
 
@@ -453,6 +530,8 @@ void Checker::Walk() {
     }
     ++pos;
     lineHasCommand_ = true;
+    if (std::string_view("CJKTZ").find(char(letter)) != std::string_view::npos) turns_.push_back(at);
+    if (letter == 'E' || letter == 'F') pageEnds_.push_back(at);
     char number[kNumberFieldBytes];
     switch (letter) {
       case 'A':
@@ -562,10 +641,14 @@ void Checker::Stop(bool showsPage) {
 // command letter follows: the player runs the command.
 void Checker::InsideCharacter(uint32_t at, uint8_t letter) {
   const std::string l(1, char(letter));
-  Add(ChangesCourse(letter) ? Severity::kError : Severity::kWarning, at - 1,
-      CharacterName(buf_[at - 1]) + " before \"" + l + "\" makes the command \"@" + l +
-          "\" (its second byte is \"@\"), which " + WhatItDoes(letter) +
-          "; put a half-width space between them, or write the letter full-width (\"" + FullWidth(letter) + "\")");
+  if (findings_.size() >= kMaxFindings) {
+    ++unlisted_;  // past the list's end the message is not even made: a script may hold millions
+  } else {
+    Add(ChangesCourse(letter) ? Severity::kError : Severity::kWarning, at - 1,
+        CharacterName(buf_[at - 1]) + " before \"" + l + "\" makes the command \"@" + l +
+            "\" (its second byte is \"@\"), which " + WhatItDoes(letter) +
+            "; put a half-width space between them, or write the letter full-width (\"" + FullWidth(letter) + "\")");
+  }
   asText_.push_back(at);
   if (letter == 'S') {  // the label scan takes it for a definition all the same
     uint32_t end = 0;
@@ -637,8 +720,11 @@ void Checker::LookUp(uint32_t at, const std::string& name, Media media) {
   if (file.found && checked_.insert(char(media) + file.path).second) CheckMedia(at, file, Quoted(name), media);
   if (!first) return;
   if (!file.found) {
+    const std::string nearest = NearestFile(name);
     Add(Severity::kError, at,
-        "the file " + Quoted(name) + " is not in the story folder; put it there, or correct the name");
+        "the file " + Quoted(name) + " is not in the story folder; " +
+            (nearest.empty() ? "put it there, or correct the name"
+                             : "did you mean " + Quoted(nearest, /*utf8=*/true) + "? correct the name, or put the file there"));
     return;
   }
   if (!file.exact) {
@@ -646,6 +732,29 @@ void Checker::LookUp(uint32_t at, const std::string& name, Media media) {
         "the file " + Quoted(name) + " is found only as " + Quoted(file.relative, /*utf8=*/true) +
             " (its case or its characters differ); the player uses that file, but write the name as the file has it");
   }
+}
+
+// The name in the story folder nearest to a missing one, ignoring case: a
+// few edits away (one for a short name, up to three for a long one), or
+// empty. Names are compared as the files are named, in UTF-8.
+std::string Checker::NearestFile(const std::string& name) {
+  constexpr int kMaxSuggestions = 256;  // a script naming thousands of missing files gets the first few
+  if (++suggestions_ > kMaxSuggestions) return "";
+  if (!storyFilesRead_) {
+    storyFiles_ = StoryFiles(state_.storyRoot);
+    storyFilesRead_ = true;
+  }
+  std::string wanted = name;
+  std::replace(wanted.begin(), wanted.end(), '\\', '/');
+  if (std::string utf8; !utf8_ && Cp932ToUtf8(wanted, &utf8)) wanted = utf8;
+  wanted = LowerAscii(wanted);
+  const size_t limit = std::clamp<size_t>(wanted.size() / 4, 1, 3);
+  std::pair<size_t, std::string> best{limit + 1, ""};
+  for (const std::string& file : storyFiles_) {
+    const size_t d = EditDistance(wanted, LowerAscii(file), limit);
+    if (d < best.first) best = {d, file};
+  }
+  return best.second;
 }
 
 // The file is read as the player reads it: a picture decoded with its
@@ -694,6 +803,7 @@ void Checker::ChoiceList(uint32_t at) {
   uint32_t& pos = state_.script.scriptPos;
   const size_t findingsBefore = findings_.size(), usesBefore = uses_.size();
   bool loneCr = false, closed = false;
+  std::vector<int32_t> targets;
   for (int count = 1; pos < size_ && !closed; ++count) {
     char text[kChoiceTextBytes];
     const Field textField = Read(text, sizeof text);
@@ -709,7 +819,13 @@ void Checker::ChoiceList(uint32_t at) {
     }
     char number[kNumberFieldBytes];
     const Field numberField = Read(number, sizeof number);
-    if (count <= kMaxChoices) Label(numberField.start, number, 'C');  // a sixth choice cannot be taken
+    if (count > kMaxChoices) {  // a sixth choice cannot be taken
+    } else if (!HasDigits(number)) {
+      NoLabelNumber(textField, numberField);
+    } else {
+      Label(numberField.start, number, 'C');
+      targets.push_back(AtolRule(number));
+    }
     loneCr = loneCr || textField.loneCr || numberField.loneCr;
     closed = pos < size_ && buf_[pos] == '@';
     if (closed) ++pos;
@@ -722,7 +838,25 @@ void Checker::ChoiceList(uint32_t at) {
   if (loneCr) {  // the CR alone's finding says why the list runs on
     findings_.resize(findingsBefore);
     uses_.resize(usesBefore);
+    return;
   }
+  choiceLists_.push_back(std::move(targets));
+}
+
+// A choice whose number field holds no digits: it goes to label 0. Mostly the
+// next choice's text, taken for the number when a list has none.
+void Checker::NoLabelNumber(const Field& text, const Field& number) {
+  auto field = [&](const Field& f) {
+    std::string bytes(reinterpret_cast<const char*>(buf_ + f.start), f.length);
+    if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();  // a CR LF line end
+    return bytes;
+  };
+  const std::string taken = field(number);
+  Add(Severity::kError, text.start,
+      "the choice " + Bracketed(field(text)) + " has no label number" +
+          (taken.empty() ? std::string(", so choosing it goes to label 0")
+                         : " (the player takes " + Bracketed(taken) + " for it, which counts as label 0)") +
+          "; write a comma and the label number after each choice's text");
 }
 
 // `kind` is the command: "S" defines, "J" jumps, "C" is a choice.
@@ -872,6 +1006,40 @@ void Checker::Labels() {
         "label " + std::to_string(u.number) + " is never defined, so " + (u.choice ? "choosing it" : "the jump") +
             " goes to the start of the script; define it with \"@S" + std::to_string(u.number) +
             ",\" where the story should go on");
+  }
+}
+
+// A choice's branch that runs on into the label of another choice of the same
+// list: said once a pair, at the branch's last page end (or at the label it
+// runs into, when it has none).
+void Checker::Branches() {
+  const auto& table = state_.script.labelTable;
+  std::array<uint32_t, kLabelCount> defined{};  // the "@" of the definition each label's entry comes from, +1
+  for (const Definition& d : definitions_) {
+    if (table[size_t(d.number)] == d.end) defined[size_t(d.number)] = d.at + 1;
+  }
+  std::set<std::pair<int32_t, int32_t>> said;
+  for (const std::vector<int32_t>& list : choiceLists_) {
+    for (const int32_t a : list) {
+      if (a < 0 || a >= kLabelCount || !defined[size_t(a)]) continue;
+      const uint32_t from = table[size_t(a)];
+      int32_t next = -1;  // the first label of the list defined after this branch starts
+      for (const int32_t b : list) {
+        if (b == a || b < 0 || b >= kLabelCount || !defined[size_t(b)] || defined[size_t(b)] - 1 < from) continue;
+        if (next < 0 || defined[size_t(b)] < defined[size_t(next)]) next = b;
+      }
+      if (next < 0) continue;
+      const uint32_t into = defined[size_t(next)] - 1;
+      const auto turn = std::lower_bound(turns_.begin(), turns_.end(), from);
+      if ((turn != turns_.end() && *turn < into) || !said.insert({a, next}).second) continue;
+      const auto end = std::lower_bound(pageEnds_.begin(), pageEnds_.end(), into);
+      const uint32_t at = end != pageEnds_.begin() && *(end - 1) >= from ? *(end - 1) : into;
+      const std::string la = "label " + std::to_string(a), lb = "label " + std::to_string(next);
+      Add(Severity::kWarning, at,
+          "the branch of " + la + " runs on into " + lb + ", the branch of another choice of the same list, so a "
+          "reader who chose " + la + " reads both; end the branch with \"@J\" and the label where the story goes "
+          "on");
+    }
   }
 }
 
