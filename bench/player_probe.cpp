@@ -38,7 +38,7 @@
 #include <thread>
 #include <vector>
 
-#include "present/png.h"
+#include "read_png.h"
 
 namespace {
 
@@ -218,7 +218,7 @@ int main(int argc, char** argv) {
   const double holdS = (argc == 6 ? std::atof(argv[5]) : 100) / 1000;
   ks::Image ref1, ref2;
   std::string error;
-  if (!ks::ReadPng(argv[3], &ref1, &error) || !ks::ReadPng(argv[4], &ref2, &error)) return Fail(error);
+  if (!ks::test::ReadPng(argv[3], &ref1, &error) || !ks::test::ReadPng(argv[4], &ref2, &error)) return Fail(error);
 
   Display* display = XOpenDisplay(nullptr);
   if (!display) return Fail("no X display (set DISPLAY)");

@@ -51,6 +51,29 @@ TEST_F(Aids, BacklogGoesBackAndReturnsToThePageExactlyWithoutMovingTheStory) {
   EXPECT_EQ(state_.reader.backlog.front(), "p46");
   ASSERT_TRUE(Frames("S B"));  // not in the menu
   EXPECT_EQ(state_.reader.backlogShown, -1);
+  // Each page of the backlog is drawn as it showed: page k's one line stands
+  // k lines down, there and in the backlog.
+  test::StoryPlayer lines;
+  lines.Start("@Rp1@E@R\rp2@E@R\r\rp3@E@R\r\r\rp4@E");
+  auto topLine = [&] {
+    for (int y = 0; y < 430; ++y) {
+      if (lines.CountShown(40, y, 600, y + 1, 0xFFFFFF) > 0) return y;
+    }
+    return -1;
+  };
+  std::vector<int> shown, back;
+  ASSERT_TRUE(lines.Frames("."));
+  for (int i = 0; i < 3; ++i) {
+    shown.push_back(topLine());
+    ASSERT_TRUE(lines.Frames("E ."));
+  }
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(lines.Frames("B ."));
+    back.insert(back.begin(), topLine());
+  }
+  EXPECT_EQ(back, shown);
+  EXPECT_LT(shown[0], shown[1]);
+
   test::StoryPlayer choice;  // a run that stops at a choice list shows no page of its own
   choice.Start("@Rp1@E@Rq@Cx,1,@\n@S1\n@Rp2@E");
   ASSERT_TRUE(choice.Frames("E . E ."));
@@ -133,6 +156,26 @@ TEST_F(Aids, AutoWaitsForTheTimeAndTheSoundsAndStopsAtAKey) {
   ASSERT_TRUE(Frames("D .*100"));  // any key stops it
   EXPECT_EQ(PageString(state_), "last");
   EXPECT_FALSE(state_.reader.autoOn);
+
+  // Five double-byte characters wait as long as five letters, not ten.
+  test::StoryPlayer japanese;
+  japanese.Start("@R\x82\xA0\x82\xA2\x82\xA4\x82\xA6\x82\xA8@E@Rnext@E");  // あいうえお
+  ASSERT_TRUE(japanese.Frames("A .*51"));
+  EXPECT_NE(PageString(japanese.state_), "next");
+  ASSERT_TRUE(japanese.Frames(".*3"));
+  EXPECT_EQ(PageString(japanese.state_), "next");
+
+  // The speed keys step along fixed rungs: [ ] ] [ comes back exactly.
+  const Settings start = state_.reader.settings;
+  std::vector<std::pair<int, int>> seen;
+  for (ReaderKey key : {ReaderKey::kAutoSlower, ReaderKey::kAutoFaster, ReaderKey::kAutoFaster, ReaderKey::kAutoSlower}) {
+    FrameKeys keys;
+    keys.Press(key);
+    DriveAids(state_, keys, 0);
+    seen.emplace_back(state_.reader.settings.autoDelayMs, state_.reader.settings.autoCharMs);
+  }
+  EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{2000, 60}, {1500, 50}, {1200, 40}, {1500, 50}}));
+  EXPECT_EQ(state_.reader.settings, start);
 }
 
 }  // namespace

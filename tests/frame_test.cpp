@@ -5,6 +5,7 @@
 
 #include "engine/frame.h"
 #include "present/png.h"
+#include "read_png.h"
 #include "platform/key_tracker.h"
 #include "support.h"
 
@@ -267,7 +268,7 @@ TEST_F(Story, GoldenEveryScreenLooksAsItDid) {
     if (update) {
       ASSERT_TRUE(WritePng(path, state_.display.primarySurface, &error)) << error;
     }
-    ASSERT_TRUE(ReadPng(path, &golden, &error)) << error;
+    ASSERT_TRUE(test::ReadPng(path, &golden, &error)) << error;
     EXPECT_TRUE(golden.width == 640 && golden.pixels == state_.display.primarySurface.pixels) << path;
   }
   EXPECT_EQ(state_.screen.uiMode, 2);

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <memory>
 
-#include "present/png.h"
+#include "read_png.h"
 #include "reader/aids.h"
 #include "support.h"
 #include "x_session.h"
@@ -281,7 +281,7 @@ TEST_F(Player, TheMouseDoesWhatTheKeysDoAndF12KeepsThePicture) {
   ASSERT_EQ(shots.size(), 1u) << Log();
   Image shot;
   std::string error;
-  ASSERT_TRUE(ReadPng(shots[0].string(), &shot, &error)) << error;
+  ASSERT_TRUE(test::ReadPng(shots[0].string(), &shot, &error)) << error;
   EXPECT_EQ(shot.pixels, Replay(". E .").pixels);
   EXPECT_NE(Log().find(shots[0].string()), std::string::npos) << Log();
 }
@@ -324,7 +324,7 @@ TEST_F(Player, TheModeAndTheVolumeSurviveARestart) {
   std::string error;
   ASSERT_TRUE(x_->Screenshot(&shown, &error)) << error;
   int lit = 0;  // the volume mark's bars, in a 640 x 480 window in the middle
-  for (int bar = 0; bar < 10; ++bar) lit += shown.pixels[size_t(240 + 26) * 1280 + size_t(320 + 67 + 14 * bar)] == 0x32FF32;
+  for (int bar = 0; bar < 10; ++bar) lit += shown.pixels[size_t(240 + 17) * 1280 + size_t(320 + 67 + 14 * bar)] == 0x32FF32;
   EXPECT_EQ(lit, 8) << "70% and one step up";
   EXPECT_EQ(Quit(), 0) << Log();
 }

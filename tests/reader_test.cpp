@@ -89,8 +89,10 @@ TEST_F(Reader, TheMouseActsAsTheStorysKeys) {
   EXPECT_EQ(Summary(), "mode=0 cursor=0 page=three");
   Frame({});
   Frame({.enter = true});
-  Frame(Pointer(10, 330, true));  // beside the choices: nothing
+  Frame(Pointer(10, 330, true));  // beside the choices, left and right of a row: nothing
   Frame(Pointer(10, 330));
+  Frame(Pointer(600, 345, true));
+  Frame(Pointer(600, 345));
   EXPECT_EQ(state_.screen.uiMode, 2);
   Frame(Pointer(290, 345, true));  // on the second
   EXPECT_EQ(Summary(), "mode=0 cursor=1 page=went right");
@@ -102,7 +104,7 @@ TEST_F(Reader, MarksShowForAWhileAndTheHelpSwallowsTheKeyThatClosesIt) {
   state_.sound.audio = &audio;
   auto litBars = [&] {
     int lit = 0;
-    for (int bar = 0; bar < 10; ++bar) lit += Shown(67 + 14 * bar, 26) == 0x32FF32;
+    for (int bar = 0; bar < 10; ++bar) lit += Shown(67 + 14 * bar, 17) == 0x32FF32;
     return lit;
   };
   Frame(Press(ReaderKey::kVolumeDown));
@@ -113,7 +115,7 @@ TEST_F(Reader, MarksShowForAWhileAndTheHelpSwallowsTheKeyThatClosesIt) {
   Frame(Press(ReaderKey::kMute));
   EXPECT_EQ(litBars(), 0);
   ASSERT_TRUE(Frames(".*31"));  // a second later the mark is gone
-  EXPECT_EQ(Shown(67, 26), Shown(67, 100));
+  EXPECT_EQ(Shown(67, 17), Shown(67, 100));
   Frame(Press(ReaderKey::kMute));
 
   Frame(Press(ReaderKey::kHelp));
@@ -126,6 +128,34 @@ TEST_F(Reader, MarksShowForAWhileAndTheHelpSwallowsTheKeyThatClosesIt) {
   EXPECT_EQ(audio.calls, std::vector<std::string>{});  // no sound played, though the volume changed
   Frame({.enter = true});
   EXPECT_EQ(PageString(state_), "two");
+}
+
+// Each mark is whole on the screen and covers none of the page's lines,
+// even on a page written to its last line.
+TEST_F(Reader, MarksAreWholeAndCoverNoText) {
+  std::string lines;
+  for (int line = 0; line < 24; ++line) lines += "MMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMM\r";
+  Start("@R" + lines + "@E");
+  ASSERT_TRUE(Frames(".*40"));
+  const std::vector<uint32_t> page = state_.display.primarySurface.pixels;
+  for (ReaderKey key : {ReaderKey::kVolumeDown, ReaderKey::kScreenshot, ReaderKey::kAutoSlower}) {
+    state_.reader.picturesFolder = story_.Path("shots");
+    Frame(Press(key));
+    int changed = 0, overText = 0, right = 0;
+    for (int y = 0; y < 480; ++y) {
+      for (int x = 0; x < 640; ++x) {
+        if (Shown(x, y) == page[size_t(y) * 640 + size_t(x)]) continue;
+        ++changed;
+        overText += x >= 40 && x < 600 && y >= 35 && y < 430;
+        right = std::max(right, x);
+      }
+    }
+    EXPECT_GT(changed, 100) << int(key) << ": no mark";
+    EXPECT_EQ(overText, 0) << int(key) << ": the mark covers the page's text";
+    EXPECT_LT(right, 636) << int(key) << ": the mark runs off the screen";
+    ASSERT_TRUE(Frames(".*60"));  // gone again
+    EXPECT_EQ(state_.display.primarySurface.pixels, page);
+  }
 }
 
 // The player's command line, where no display is needed.

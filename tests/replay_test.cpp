@@ -10,7 +10,7 @@
 #include <set>
 #include <sstream>
 
-#include "present/png.h"
+#include "read_png.h"
 #include "reader/key_help.h"
 #include "script/checker.h"
 #include "support.h"
@@ -52,7 +52,7 @@ TEST(ReplayTool, ArgumentsShotsStateAndErrors) {
   ASSERT_EQ(status, 0) << err;
   Image image;
   std::string error;
-  ASSERT_TRUE(ReadPng(story.Path("2.png"), &image, &error)) << error;
+  ASSERT_TRUE(test::ReadPng(story.Path("2.png"), &image, &error)) << error;
   EXPECT_EQ(image.width, 640);
   const std::string json = ReadText(state);
   for (const char* expected : {"\"frames\": 7,", "\"exited\": false,", "\"pageText\": \"74776f\",", "\"uiMode\": 2,",

@@ -110,6 +110,9 @@ std::vector<uint8_t> EncodeBmp(const Image& image, int bitsPerPixel, bool topDow
     for (int x = 0; x < image.width; ++x) {
       if (bitsPerPixel == 8) {
         row.push_back(indexOf[src[x]]);
+      } else if (bitsPerPixel == 16) {  // 5 bits a channel: x1r5g5b5
+        const uint32_t c = src[x];
+        PutLe(row, ((c >> 19) & 0x1F) << 10 | ((c >> 11) & 0x1F) << 5 | ((c >> 3) & 0x1F), 2);
       } else {
         PutLe(row, src[x], bitsPerPixel / 8);
       }

@@ -50,8 +50,8 @@ bool WithFullDisk(size_t bytes, const std::function<bool()>& write);
 // A 44.1 kHz 16-bit mono WAV lasting `ms`: silence, or a sine of `toneHz`.
 std::string WavBytes(uint32_t ms, double toneHz = 0);
 
-// A Windows bitmap of `image` at 8 (palette from the image's colours), 24 or
-// 32 bits a pixel, rows bottom-up or top-down.
+// A Windows bitmap of `image` at 8 (palette from the image's colours), 16
+// (5 bits a channel), 24 or 32 bits a pixel, rows bottom-up or top-down.
 std::vector<uint8_t> EncodeBmp(const Image& image, int bitsPerPixel, bool topDown = false);
 Image SolidImage(int width, int height, uint32_t rgb);
 

@@ -76,11 +76,6 @@ bool MainLoopStep(EngineState& state, Platform& platform) {
   return true;
 }
 
-void RunMainLoop(EngineState& state, Platform& platform) {
-  while (MainLoopStep(state, platform)) {
-  }
-}
-
 void ShutDown(EngineState& state) {
   state.fonts.menuFont.reset();
   state.fonts.pageFont.reset();

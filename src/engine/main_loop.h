@@ -27,9 +27,6 @@ void BeginStory(EngineState& state, Platform& platform);
 // story or the menu asked to quit.
 bool MainLoopStep(EngineState& state, Platform& platform);
 
-// Runs the loop until it ends.
-void RunMainLoop(EngineState& state, Platform& platform);
-
 // Lets go of what start-up opened.
 void ShutDown(EngineState& state);
 

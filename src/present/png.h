@@ -1,5 +1,4 @@
-// PNG files for the headless platform's screenshots and the tests' reference
-// pictures, through libpng.
+// PNG files for screenshots, through libpng.
 #pragma once
 
 #include <string>
@@ -11,9 +10,5 @@ namespace ks {
 
 // Writes `surface` as an 8-bit RGB PNG. Returns false with a reason.
 bool WritePng(const std::string& path, const Surface& surface, std::string* error);
-
-// Reads any PNG as 0x00RRGGBB pixels (alpha dropped, grey and palettes
-// expanded, 16-bit channels cut to 8). Returns false with a reason.
-bool ReadPng(const std::string& path, Image* image, std::string* error);
 
 }  // namespace ks

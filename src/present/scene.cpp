@@ -98,24 +98,27 @@ void AddBacklogPage(Scene& scene, const std::string& text, size_t n, size_t tota
   AddText(scene, DrawOp::Kind::kNoticeText, 540, 452, std::to_string(n) + " / " + std::to_string(total), kWhite);
 }
 
+// The marks keep to the strips above and below the page's lines (which run
+// from y = 35 to 430), where they are whole and cover no text.
 void AddModeMark(Scene& scene, const std::string& text) {
-  AddText(scene, DrawOp::Kind::kNoticeText, 590, 8, text, kHighlight);
+  // Right-aligned: letters are 8 pixels wide.
+  AddText(scene, DrawOp::Kind::kNoticeText, 632 - 8 * int(text.size()), 450, text, kHighlight);
 }
 
 void AddVolumeMark(Scene& scene, int volume, bool muted) {
-  scene.ops.push_back({DrawOp::Kind::kBox, {10, 10, 214, 42}, kBlack, {}});
+  scene.ops.push_back({DrawOp::Kind::kBox, {10, 2, 214, 33}, kBlack, {}});
   static const std::string kVolume = Words("音量"), kMuted = Words("消音");
-  AddText(scene, DrawOp::Kind::kNoticeText, 22, 18, muted ? kMuted : kVolume, kBlack);
+  AddText(scene, DrawOp::Kind::kNoticeText, 22, 9, muted ? kMuted : kVolume, kBlack);
   for (int step = 0; step < 10; ++step) {  // ten bars, lit up to the level
     const Color color = !muted && volume >= (step + 1) * 10 ? kHighlight : Color{190, 190, 190};
-    scene.ops.push_back({DrawOp::Kind::kFill, {62 + step * 14, 18, 72 + step * 14, 34}, color, {}});
+    scene.ops.push_back({DrawOp::Kind::kFill, {62 + step * 14, 9, 72 + step * 14, 25}, color, {}});
   }
 }
 
 void AddShotMark(Scene& scene) {
-  scene.ops.push_back({DrawOp::Kind::kBox, {454, 10, 630, 42}, kBlack, {}});
+  scene.ops.push_back({DrawOp::Kind::kBox, {454, 2, 630, 33}, kBlack, {}});
   static const std::string kShot = Words("スクリーンショット");
-  AddText(scene, DrawOp::Kind::kNoticeText, 470, 18, kShot, kBlack);
+  AddText(scene, DrawOp::Kind::kNoticeText, 470, 9, kShot, kBlack);
 }
 
 void AddHelp(Scene& scene, const std::vector<std::string>& lines) {

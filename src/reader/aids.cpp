@@ -45,6 +45,27 @@ bool CanTurnPage(const EngineState& state) {
          state.script.scriptPos < state.script.scriptSize;
 }
 
+// Auto mode's speeds, in ms: a step is always to the next rung, so steps
+// come back exactly to where they started.
+constexpr int kAutoDelayLadder[] = {300,  400,  500,  600,  800,   1000,  1200,  1500,  2000, 2500,
+                                    3000, 4000, 5000, 6000, 8000, 10000, 15000, 20000, 30000, 60000};
+constexpr int kAutoCharLadder[] = {5, 10, 15, 20, 25, 30, 40, 50, 60, 80, 100, 120, 150, 200, 300, 500, 1000};
+
+// The next rung below `value` (`down`) or above it; `value` past the ladder's end stays.
+template <size_t N>
+int StepAlong(const int (&ladder)[N], int value, bool down) {
+  if (down) {
+    for (size_t i = N; i-- > 0;) {
+      if (ladder[i] < value) return ladder[i];
+    }
+  } else {
+    for (int rung : ladder) {
+      if (rung > value) return rung;
+    }
+  }
+  return value;
+}
+
 void PressEnterForTheReader(EngineState& state, FrameKeys& keys) {
   keys.enter = true;
   state.input.enterLatch = 0;
@@ -110,9 +131,9 @@ void DriveAids(EngineState& state, FrameKeys& keys, uint32_t now) {
   if (reader.autoOn && keys.AnyInput(own)) reader.autoOn = false;
   if (keys.Pressed(ReaderKey::kAuto)) reader.autoOn = !reader.autoOn;
   if (keys.Pressed(ReaderKey::kAutoFaster) || keys.Pressed(ReaderKey::kAutoSlower)) {
-    const double factor = keys.Pressed(ReaderKey::kAutoFaster) ? 0.8 : 1.25;
-    settings.autoDelayMs = std::clamp(int(settings.autoDelayMs * factor), 200, 60000);
-    settings.autoCharMs = std::clamp(int(settings.autoCharMs * factor), 5, 1000);
+    const bool faster = keys.Pressed(ReaderKey::kAutoFaster);
+    settings.autoDelayMs = StepAlong(kAutoDelayLadder, settings.autoDelayMs, faster);
+    settings.autoCharMs = StepAlong(kAutoCharLadder, settings.autoCharMs, faster);
     reader.settingsChanged = true;
     reader.autoMark = true;
     reader.autoMarkUntil = now + kAutoMarkMs;

@@ -120,6 +120,11 @@ void FitToDisplay(Settings& s) {
   if (s.windowY >= 0) s.windowY = std::clamp(s.windowY, std::max(0, b.y), std::max(0, b.y + b.h - s.windowHeight));
 }
 
+// Where the settings put the window; centred where they say nothing.
+std::pair<int, int> WindowPlace(const Settings& s) {
+  return {s.windowX < 0 ? int(SDL_WINDOWPOS_CENTERED) : s.windowX, s.windowY < 0 ? int(SDL_WINDOWPOS_CENTERED) : s.windowY};
+}
+
 }  // namespace
 
 SdlPlatform::~SdlPlatform() { Close(); }
@@ -167,8 +172,7 @@ bool SdlPlatform::Open(Settings* settings, std::string* error) {
     return false;
   }
   FitToDisplay(*settings_);
-  const int x = settings_->windowX < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowX;
-  const int y = settings_->windowY < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowY;
+  const auto [x, y] = WindowPlace(*settings_);
   // The window shows with the first picture; until then it stays hidden,
   // so the reader never sees it empty.
   window_ = SDL_CreateWindow("Kamishibai", x, y, settings_->windowWidth, settings_->windowHeight,
@@ -439,8 +443,7 @@ void SdlPlatform::SetFullScreen(bool on) {
   settings_->fullScreen = on;
   // Above other windows only while it covers the screen.
   SDL_SetWindowAlwaysOnTop(window_, on ? SDL_TRUE : SDL_FALSE);
-  const int x = settings_->windowX < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowX;
-  const int y = settings_->windowY < 0 ? int(SDL_WINDOWPOS_CENTERED) : settings_->windowY;
+  const auto [x, y] = WindowPlace(*settings_);
   if (managed_) {
     // The window manager does it; SDL waits a moment for it to answer.
     SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
