@@ -201,6 +201,7 @@ TEST_F(Story, NoticesSaveAndLoadFromTheMenu) {
   std::filesystem::remove_all(story_.Path("DATA"));
   ASSERT_TRUE(Frames(". S E E . S"));
   EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo savefailed");
+  EXPECT_EQ(CountShown(418, 214, 422, 246, 0xFFFFFF), 4 * 32);  // the box's margin, past its eleven characters
   ASSERT_TRUE(Frames(". E"));
   EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
 }

@@ -11,7 +11,7 @@ namespace {
 constexpr Rect kPageRect{40, 35, 600, 430};
 constexpr Rect kNoticeBox{230, 210, 362, 250};
 constexpr Rect kTitleNoticeBox{230, 210, 390, 250};
-constexpr Rect kSaveFailedBox{230, 210, 406, 250};  // 10 characters of 16 pixels and the margins
+constexpr Rect kSaveFailedBox{230, 210, 426, 250};  // 11 characters of 16 pixels and the margins
 constexpr int kNoticeTextX = 240, kNoticeTextY = 220;
 constexpr Rect kMenuBox{250, 185, 335, 310};
 constexpr int kMenuTextX = 265, kMenuTextY = 200;
@@ -50,7 +50,7 @@ void AddPageText(Scene& scene, const PageState& page) {
 
 void AddNotice(Scene& scene, Notice notice) {
   if (notice == Notice::kSaveFailed) {
-    // The player's own notice, in the same box widened to its ten characters.
+    // The player's own notice, in the same box widened to its eleven characters.
     static const std::string kSaveFailedText = Words("セーブできませんでした");
     scene.ops.push_back({DrawOp::Kind::kBox, kSaveFailedBox, kBlack, {}});
     AddText(scene, DrawOp::Kind::kNoticeText, kNoticeTextX, kNoticeTextY, kSaveFailedText, kBlack);
