@@ -81,7 +81,7 @@ TEST(Hostile, EverySoundHeaderFieldThatBreaksSdlIsRefused) {
   const Bytes wavSmpl = wav.substr(0, 36) + smpl + wav.substr(36);
   const Bytes aiff = Hex("464f524d0000003641494646434f4d4d000000120001000000040010400eac44000000000000"
                          "53534e440000001000000000000000000000000000000000");
-  const Bytes flac = Hex("664c614380000022100010000000000000000ac440f000000000") + Bytes(16, 0) + Hex("fff8c90800");
+  const Bytes flac = Hex("664c614380000022100010000000000000000ac440f000000000") + Bytes(16, 0) + Hex("fff8c9080095");
   const Bytes mp3 = Hex("494433030000000000105449543200000006000000616263646566fffb9000") + Bytes(413, 0);
   const Bytes voc = Bytes("Creative Voice File\x1a\x1a\x00\x14\x01\x1f\x11", 26) +
                     Hex("0910000044ac000010010400000000000000000000");
@@ -104,7 +104,7 @@ TEST(Hostile, EverySoundHeaderFieldThatBreaksSdlIsRefused) {
       {"SIGFPE", "aiff", aiff, Put(aiff, 20, 0, 2, true), "0 channels"},
       {"stall", "aiff", aiff, Put(aiff, 28, 0, 2, true), "sample rate of 0 Hz"},
       {"4 GB for effects", "aiff", aiff, Put(aiff, 22, 0x7FFFFFFF, 4, true), "2147483647 frames"},
-      {"SIGSEGV", "flac", flac, Put(flac, 20, 0x42, 1), "first frame holds 1"},
+      {"SIGSEGV", "flac", flac, Put(flac, 20, 0x42, 1), "frame at byte 42 holds 1 channels"},
       {"SIGSEGV, stall", "mp3", mp3, Put(mp3, 17, 0x7F, 1), "frame running past it"},
       {"stall", "voc", voc, Put(voc, 30, 1, 4), "sample rate of 1 Hz"},
       {"asks for 2^64 bytes", "ogg", ogg, Put(ogg, 40, 0xFFFFFFFF, 4), "sample rate of"},
