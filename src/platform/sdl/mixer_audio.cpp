@@ -152,11 +152,12 @@ SDL_calloc_func gCalloc;
 SDL_realloc_func gRealloc;
 SDL_free_func gFree;
 
-// Whether an allocation of `bytes` is refused to the effect being decoded.
-// The whole sound, copied out at the end, is one large block: never refused.
+// Whether an allocation of `bytes` is refused to the effect being decoded:
+// SDL_mixer decodes in pieces of a few kilobytes. The whole sound, copied
+// out at the end, is one large block: never refused.
 bool Refused(size_t bytes) {
   EffectBudget* budget = tBudget;
-  if (!budget || bytes >= (1u << 20)) return false;
+  if (!budget || bytes >= (64u << 10)) return false;
   budget->left -= std::min<uint64_t>(budget->left, bytes);
   if (budget->left > 0 && !budget->closed->load()) return false;
   budget->cut = true;
@@ -288,7 +289,7 @@ struct MixerThread {
   bool busy = false;
   bool stopping = false;
   std::set<std::string> reported;  // the mixer thread's
-  uint64_t effectBytes = 0;
+  std::atomic<int> effectSeconds{600};
 };
 MixerThread& gThread = *new MixerThread;
 
@@ -315,7 +316,8 @@ void OpenOnMixerThread(MixerAudio::Load& load) {
   SDL_ClearError();
   const unsigned linesBefore = gLibraryLines;
   SDL_RWops* file = OpenClosable(load.path, &load.closed);
-  EffectBudget budget{gThread.effectBytes, &load.closed};
+  const int seconds = gThread.effectSeconds;
+  EffectBudget budget{uint64_t(seconds) * 44100 * 4, &load.closed};  // 16-bit stereo
   if (!file) {
   } else if (load.channel == AudioChannel::kMusic) {
     load.music = gMix.LoadMUSType_RW(file, TypeOfName(load.path), 1);
@@ -329,10 +331,11 @@ void OpenOnMixerThread(MixerAudio::Load& load) {
   } else if (!opened) {
     Say(load.path, "cannot play " + load.path + ": " + (*SDL_GetError() ? SDL_GetError() : "SDL_mixer gives no reason"));
   } else if (budget.cut) {
-    Say(load.path, "the effect " + load.path + " is too long: only its first " +
-                       std::to_string(gThread.effectBytes / 176400 / 60) + " minutes play");
+    const std::string length =
+        seconds % 60 ? std::to_string(seconds) + " seconds" : std::to_string(seconds / 60) + " minutes";
+    Say(load.path, "the effect " + load.path + " is too long: only its first " + length + " play");
   }
-  if (gLibraryLines != linesBefore && !load.closed) {
+  if (gLibraryLines != linesBefore && !load.closed && gThread.reported.insert("said " + load.path).second) {
     Report("the sound libraries said " + std::to_string(gLibraryLines - linesBefore) + " things about " + load.path +
            " (not shown)");
   }
@@ -444,7 +447,6 @@ void MixerAudio::OpenDevice(uint32_t noticeEvent) {
   gMix.VolumeMusic(volume_);
   gMix.HookMusicFinished(OnMusicFinished);
   gMix.ChannelFinished(OnChannelFinished);
-  gThread.effectBytes = uint64_t(effectSeconds_ * 44100) * 4;  // 16-bit stereo
   gThread.stopping = false;
   gThread.thread = std::thread(RunMixerThread);
   open_ = true;
@@ -567,6 +569,8 @@ void MixerAudio::Settle() {
   std::unique_lock<std::mutex> lock(gMutex);
   gThread.idle.wait(lock, [] { return gThread.queue.empty() && !gThread.busy; });
 }
+
+void MixerAudio::SetEffectLimit(int seconds) { gThread.effectSeconds = seconds; }
 
 void MixerAudio::SetVolume(int percent) {
   volume_ = std::clamp(percent, 0, 100) * MIX_MAX_VOLUME / 100;

@@ -45,7 +45,7 @@ class MixerAudio : public AudioDevice {
 
   // An effect is decoded whole before it plays; one longer than this (10
   // minutes unless set) is cut there, with one line on stderr.
-  void SetEffectLimit(double seconds) { effectSeconds_ = seconds; }
+  void SetEffectLimit(int seconds);
   // Whether `device` is still being opened on the mixer's thread.
   bool Opening(DeviceId device) const;
   // Waits until the mixer's thread has done everything asked of it.
@@ -73,7 +73,6 @@ class MixerAudio : public AudioDevice {
   std::set<std::string> refused_;  // sound files refused and reported
   std::map<DeviceId, Sound> sounds_;
   DeviceId next_ = 1;
-  double effectSeconds_ = 600;
 };
 
 }  // namespace ks
