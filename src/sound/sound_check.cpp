@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 #include "engine/report.h"
@@ -175,10 +176,93 @@ bool CheckOgg(const uint8_t* data, size_t size, std::string* why) {
   return true;  // another codec in Ogg: the decoders refuse it themselves
 }
 
-// fLaC, then the stream information block, which must come first.
+// The CRCs the containers guard their headers with, most significant bit
+// first: FLAC's 8-bit (x^8+x^2+x+1) and 16-bit (x^16+x^15+x^2+1), Ogg's 32-bit.
+template <typename T, T kPoly>
+struct CrcTable {
+  T entry[256];
+  constexpr CrcTable() : entry() {
+    constexpr int kTop = sizeof(T) * 8 - 8;
+    for (int i = 0; i < 256; ++i) {
+      T crc = T(T(i) << kTop);
+      for (int bit = 0; bit < 8; ++bit) crc = T((crc >> (kTop + 7)) & 1 ? T(crc << 1) ^ kPoly : T(crc << 1));
+      entry[i] = crc;
+    }
+  }
+};
+constexpr CrcTable<uint8_t, 0x07> kCrc8;
+constexpr CrcTable<uint16_t, 0x8005> kCrc16;
+constexpr CrcTable<uint32_t, 0x04C11DB7> kCrc32;
+
+// Where `tag` first occurs in data[from, size), or `size`.
+size_t Find(const uint8_t* data, size_t size, size_t from, const char* tag) {
+  if (from >= size) return size;
+  const void* hit = memmem(data + from, size - from, tag, std::strlen(tag));
+  return hit ? size_t(static_cast<const uint8_t*>(hit) - data) : size;
+}
+
+// What a FLAC frame header says, where its own fields give it.
+struct FlacFrame {
+  uint32_t channels = 0;
+  uint32_t rate = 0;  // 0: as the stream information says
+  uint32_t bits = 0;  // 0: as the stream information says
+};
+
+// Reads the frame header at `p` (`room` bytes on) as the decoder does: the
+// sync code, no reserved value, the coded frame number well formed, and its
+// CRC-8 right. Returns false for anything else, which the decoder skips.
+bool ReadFlacFrame(const uint8_t* p, size_t room, FlacFrame* frame) {
+  if (room < 6 || p[0] != 0xFF || (p[1] & 0xFE) != 0xF8) return false;
+  const uint32_t blockCode = p[2] >> 4, rateCode = p[2] & 15, assignment = p[3] >> 4, bitsCode = (p[3] >> 1) & 7;
+  if (blockCode == 0 || rateCode == 15 || assignment > 10 || bitsCode == 3 || (p[3] & 1)) return false;
+  // The frame number: a lead byte whose high ones count its bytes, then
+  // continuation bytes (7 in all only with variable block sizes).
+  int ones = 0;
+  for (uint8_t lead = p[4]; (lead & 0x80) && ones < 8; lead = uint8_t(lead << 1)) ++ones;
+  if (ones == 1 || ones == 8 || (ones == 7 && p[1] == 0xF8)) return false;
+  size_t length = 4 + size_t(ones == 0 ? 1 : ones);
+  if (room < length + 1) return false;
+  for (size_t i = 5; i < length; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return false;
+  }
+  const size_t extra = length;
+  length += blockCode == 6 ? 1 : blockCode == 7 ? 2 : 0;
+  length += rateCode == 12 ? 1 : rateCode == 13 || rateCode == 14 ? 2 : 0;
+  if (room < length + 1) return false;
+  uint8_t crc = 0;
+  for (size_t i = 0; i < length; ++i) crc = kCrc8.entry[crc ^ p[i]];
+  if (crc != p[length]) return false;
+  static constexpr uint32_t kRates[12] = {0, 88200, 176400, 192000, 8000, 16000, 22050, 24000, 32000, 44100, 48000, 96000};
+  static constexpr uint32_t kBits[8] = {0, 8, 12, 0, 16, 20, 24, 32};
+  const uint8_t* r = p + extra + (blockCode == 6 ? 1 : blockCode == 7 ? 2 : 0);
+  frame->channels = assignment < 8 ? assignment + 1 : 2;
+  frame->rate = rateCode < 12 ? kRates[rateCode] : rateCode == 12 ? r[0] * 1000u : rateCode == 13 ? Be16(r) : Be16(r) * 10u;
+  frame->bits = kBits[bitsCode];
+  return true;
+}
+
+// FLAC: the decoder skips an ID3v2 tag and stray bytes to "fLaC", reads the
+// stream information, and SDL_mixer then copies as many channels from each
+// frame as that names: a frame with fewer is read past its end. So every
+// frame header the decoder can meet is held to the stream information.
+//
+// The decoder meets a frame header where the last frame ended, and anywhere
+// once it has lost its way. A header-shaped run of bytes inside a frame
+// (1 in some 10^8 bytes of sound) is not one: a frame is known to end where
+// the CRC-16 of its bytes comes to 0 at the next header. So a header that
+// differs counts only when no confirmed frame holds it, that is when it
+// starts a frame or falls within reach of a frame that never ends right.
 bool CheckFlac(const uint8_t* data, size_t size, std::string* why) {
-  if (size < 42 || (data[4] & 0x7F) != 0) return Refuse(why, "a FLAC file without its stream information");
-  const uint8_t* info = data + 8;
+  size_t start = 0;
+  for (;; ++start) {  // "fLaC" and a stream information block of 34 bytes
+    start = Find(data, size, start, "fLaC");
+    if (start == size) return true;  // no FLAC stream
+    if (size - start >= 8 && (data[start + 4] & 0x7F) == 0 && data[start + 5] == 0 && Be16(data + start + 6) == 34) {
+      break;
+    }
+  }
+  if (size - start < 42) return Refuse(why, "a FLAC file without its stream information");
+  const uint8_t* info = data + start + 8;
   const uint32_t minBlock = Be16(info), maxBlock = Be16(info + 2);
   if (minBlock < 16 || maxBlock < minBlock) return Refuse(why, "a FLAC file with impossible block sizes");
   const uint32_t rate = uint32_t(info[10]) << 12 | uint32_t(info[11]) << 4 | info[12] >> 4;
@@ -186,22 +270,90 @@ bool CheckFlac(const uint8_t* data, size_t size, std::string* why) {
   if (bits < 4) return Refuse(why, "a FLAC file with " + N(bits) + " bits per sample");
   const uint32_t channels = ((info[12] >> 1) & 7) + 1;
   if (!CheckFrame("a FLAC file", channels, rate, why)) return false;
-  // SDL_mixer copies as many channels from each frame as the stream
-  // information names: a first frame with fewer is read past its end.
-  uint64_t at = 4;
+  uint64_t at = start + 4;
   for (bool last = false; !last && size - at >= 4;) {
     last = data[at] & 0x80;
     at += 4 + (uint64_t(data[at + 1]) << 16 | Be16(data + at + 2));
     if (at > size) return Refuse(why, "a FLAC file cut inside its metadata");
   }
-  if (size - at >= 4 && data[at] == 0xFF && (data[at + 1] & 0xFE) == 0xF8) {
-    const uint32_t assignment = data[at + 3] >> 4;
-    if (assignment > 10) return Refuse(why, "a FLAC file whose first frame has a reserved channel layout");
-    const uint32_t frameChannels = assignment < 8 ? assignment + 1 : 2;
-    if (frameChannels < channels) {
-      return Refuse(why, "a FLAC file whose header says " + N(channels) + " channels and whose first frame holds " +
-                             N(frameChannels));
+  auto differs = [&](const FlacFrame& f) {
+    return f.channels != channels || (f.rate && f.rate != rate) || (f.bits && f.bits != bits);
+  };
+  auto refuse = [&](size_t where, const FlacFrame& f) {
+    return Refuse(why, "a FLAC file whose header says " + N(channels) + " channels, " + N(rate) + " Hz, " + N(bits) +
+                           " bits and whose frame at byte " + N(where) + " holds " + N(f.channels) + " channels, " +
+                           N(f.rate ? f.rate : rate) + " Hz, " + N(f.bits ? f.bits : bits) + " bits");
+  };
+  // The most bytes one frame can take: every sample stored whole.
+  const uint64_t reach = uint64_t(maxBlock) * channels * 4 + 1024;
+  FlacFrame frame;
+  auto next = [&](size_t from) {
+    for (size_t i = from; i < size; ++i) {
+      if (data[i] == 0xFF && ReadFlacFrame(data + i, size - i, &frame)) return i;
     }
+    return size;
+  };
+  for (size_t head = next(size_t(at)); head < size;) {
+    if (differs(frame)) return refuse(head, frame);
+    uint16_t crc = 0;
+    size_t firstOdd = size, end = size;
+    FlacFrame odd, found;
+    bool confirmed = false;
+    for (size_t i = head; i < size && i - head <= reach; ++i) {
+      if (i > head && data[i] == 0xFF && ReadFlacFrame(data + i, size - i, &found)) {
+        if (crc == 0) {
+          confirmed = true;
+          end = i;
+          frame = found;
+          break;
+        }
+        if (differs(found) && firstOdd == size) firstOdd = i, odd = found;
+      }
+      crc = uint16_t(crc << 8) ^ kCrc16.entry[(crc >> 8) ^ data[i]];
+    }
+    if (!confirmed && crc == 0 && size - head <= reach) return true;  // the last frame ends the file
+    if (confirmed) {
+      head = end;
+      continue;
+    }
+    if (firstOdd != size) return refuse(firstOdd, odd);
+    head = next(size_t(std::min<uint64_t>(size, head + reach + 1)));
+  }
+  return true;
+}
+
+// Every Ogg page with a right CRC that begins a logical stream, wherever it
+// is: a second chained stream, or a stream behind another codec's, is opened
+// by the decoder as the first one is, so each identification header is held
+// to the same limits.
+bool CheckOggStreams(const uint8_t* data, size_t size, std::string* why) {
+  for (size_t at = Find(data, size, 0, "OggS"); at < size; at = Find(data, size, at + 1, "OggS")) {
+    if (size - at < 27 || data[at + 4] != 0) continue;
+    const size_t segments = data[at + 26];
+    if (size - at < 27 + segments) continue;
+    size_t body = 0;
+    for (size_t i = 0; i < segments; ++i) body += data[at + 27 + i];
+    const size_t length = 27 + segments + body;
+    if (size - at < length) continue;
+    uint32_t crc = 0;
+    for (size_t i = 0; i < length; ++i) {
+      const uint8_t byte = i >= 22 && i < 26 ? 0 : data[at + i];
+      crc = (crc << 8) ^ kCrc32.entry[(crc >> 24) ^ byte];
+    }
+    if (crc != Le32(data + at + 22)) continue;
+    if (data[at + 5] & 2) {  // the first page of a logical stream
+      const uint8_t* packet = data + at + 27 + segments;
+      if (body >= 30 && Is(packet, "\x01vorbis")) {
+        const uint32_t small = packet[28] & 15, large = packet[28] >> 4;
+        if (small < 6 || large > 13 || small > large) {
+          return Refuse(why, "an Ogg Vorbis file with impossible block sizes in its stream at byte " + N(at));
+        }
+        if (!CheckFrame("an Ogg Vorbis file", packet[11], Le32(packet + 12), why)) return false;
+      } else if (body >= 19 && Is(packet, "OpusHead")) {
+        if (!CheckFrame("an Ogg Opus file", packet[9], 48000, why)) return false;
+      }
+    }
+    at += length - 1;
   }
   return true;
 }
@@ -272,10 +424,10 @@ bool CheckSoundBytes(const uint8_t* data, size_t size, std::string* why) {
     return CheckAiff(data, size, why);
   }
   if (size >= 20 && Is(data, "Creative Voice File\x1a")) return CheckVoc(data, size, why);
-  if (Is(data, "OggS")) return CheckOgg(data, size, why);
-  if (Is(data, "fLaC")) return CheckFlac(data, size, why);
-  if (Is(data, "ID3") || (data[0] == 0xFF && (data[1] & 0xE0) == 0xE0)) return CheckMp3(data, size, why);
-  return true;
+  if (Is(data, "OggS") && !CheckOgg(data, size, why)) return false;
+  if ((Is(data, "ID3") || (data[0] == 0xFF && (data[1] & 0xE0) == 0xE0)) && !CheckMp3(data, size, why)) return false;
+  // The FLAC and Ogg decoders find their streams behind a tag or stray bytes.
+  return CheckFlac(data, size, why) && CheckOggStreams(data, size, why);
 }
 
 bool CheckSoundFile(const std::string& path, std::string* why) {

@@ -1,52 +1,57 @@
 // SDL_mixer calls the same hook when a sound ends and when it is halted, and
 // calls it from the audio thread for an ending. The hooks here only push an
 // SDL event; the main thread turns it into a playback notice. A halt is told
-// from an ending by a mark set, like the hooks' own work, under the audio
-// lock, so a stop can never be mistaken for a completion.
+// from an ending by a mark set before the halt, so a stop can never be
+// mistaken for a completion.
+//
+// Every SDL_mixer call is made on one thread of ours, the mixer's thread,
+// which takes the main loop's requests from a queue in order. The main loop
+// keeps what each channel should be playing ("wanted") and answers IsPlaying
+// from it; the mixer's thread keeps what the channel is sounding. Both sit
+// under one mutex that is never held across an SDL_mixer call (the hooks
+// take it inside SDL_mixer's audio lock, so the order is always audio lock,
+// then ours).
+//
+// An effect is decoded whole by SDL_mixer, which asks SDL's allocator for
+// each piece of sound it decodes and keeps what it has when one is refused.
+// SDL's allocator is wrapped (each call passed to the one it replaces) so
+// that on the mixer's thread, while an effect decodes, pieces past the
+// effect's length, or of an effect closed meanwhile, are refused.
 #include "platform/sdl/mixer_audio.h"
 
 #include <SDL.h>
-#include <algorithm>
-#include <utility>
 #include <SDL_mixer.h>
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <type_traits>
+#include <utility>
 
 #include "engine/report.h"
 #include "platform/sdl/quiet_stderr.h"
 #include "sound/sound_check.h"
-
 
 namespace ks {
 namespace {
 
 constexpr int kChannels = kAudioChannelCount;
 
-// What each channel is playing, read by the hooks. Guarded by the audio lock.
+// What each channel should play and what it sounds. Guarded by gMutex.
 struct ChannelState {
-  DeviceId device = kNoDevice;
+  DeviceId wanted = kNoDevice;  // played and not yet ended or stopped
   bool notify = false;
+  DeviceId sounding = kNoDevice;  // started in SDL_mixer and not yet ended
   bool halting = false;
 };
+std::mutex gMutex;
 ChannelState gChannels[kChannels];
 uint32_t gNoticeEvent = 0;
-
-// SDL_mixer plays through one SDL audio device and runs its hooks holding
-// that device's lock. Our own sections take the same lock.
-SDL_AudioDeviceID gDevice = 0;
-struct AudioLock {
-  AudioLock() { SDL_LockAudioDevice(gDevice); }
-  ~AudioLock() { SDL_UnlockAudioDevice(gDevice); }
-};
-
-// The device SDL_mixer opened: the only one of ours that is not stopped.
-SDL_AudioDeviceID FindMixerDevice() {
-  for (SDL_AudioDeviceID id = 1; id < 64; ++id) {
-    if (SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED) return id;
-  }
-  return 0;
-}
 
 // SDL_mixer and the decoders it brings (some thirty libraries, a few
 // megabytes) are loaded when the sound card opens, after the first picture,
@@ -62,7 +67,7 @@ struct MixerLibrary {
   decltype(&Mix_VolumeMusic) VolumeMusic = nullptr;
   decltype(&Mix_HookMusicFinished) HookMusicFinished = nullptr;
   decltype(&Mix_ChannelFinished) ChannelFinished = nullptr;
-  decltype(&Mix_LoadMUS) LoadMUS = nullptr;
+  decltype(&Mix_LoadMUSType_RW) LoadMUSType_RW = nullptr;
   decltype(&Mix_LoadWAV_RW) LoadWAV_RW = nullptr;
   decltype(&Mix_HaltMusic) HaltMusic = nullptr;
   decltype(&Mix_HaltChannel) HaltChannel = nullptr;
@@ -93,7 +98,7 @@ struct MixerLibrary {
     find(VolumeMusic, "Mix_VolumeMusic");
     find(HookMusicFinished, "Mix_HookMusicFinished");
     find(ChannelFinished, "Mix_ChannelFinished");
-    find(LoadMUS, "Mix_LoadMUS");
+    find(LoadMUSType_RW, "Mix_LoadMUSType_RW");
     find(LoadWAV_RW, "Mix_LoadWAV_RW");
     find(HaltMusic, "Mix_HaltMusic");
     find(HaltChannel, "Mix_HaltChannel");
@@ -111,13 +116,21 @@ MixerLibrary gMix;
 int MixerChannelOf(AudioChannel channel) { return int(channel) - 1; }
 
 void Finished(int channel) {
-  ChannelState& state = gChannels[channel];
-  const DeviceId device = state.device;
-  state.device = kNoDevice;
-  if (device == kNoDevice || !state.notify) return;
+  DeviceId device = kNoDevice;
+  bool completed = false, notify = false;
+  {
+    const std::lock_guard<std::mutex> lock(gMutex);
+    ChannelState& state = gChannels[channel];
+    device = std::exchange(state.sounding, kNoDevice);
+    if (device == kNoDevice || state.wanted != device) return;  // stopped or superseded
+    completed = !state.halting;
+    notify = state.notify;
+    if (completed) state.wanted = kNoDevice;
+  }
+  if (!notify) return;
   SDL_Event event{};
   event.type = gNoticeEvent;
-  event.user.code = state.halting ? 0 : 1;
+  event.user.code = completed ? 1 : 0;
   event.user.data1 = reinterpret_cast<void*>(uintptr_t(device));
   SDL_PushEvent(&event);
 }
@@ -125,6 +138,274 @@ void Finished(int channel) {
 void SDLCALL OnMusicFinished() { Finished(int(AudioChannel::kMusic)); }
 void SDLCALL OnChannelFinished(int mixerChannel) {
   if (mixerChannel >= 0 && mixerChannel + 1 < kChannels) Finished(mixerChannel + 1);
+}
+
+// What an effect being decoded on the mixer's thread may still take.
+struct EffectBudget {
+  uint64_t left = 0;
+  const std::atomic<bool>* closed = nullptr;
+  bool cut = false;
+};
+thread_local EffectBudget* tBudget = nullptr;
+SDL_malloc_func gMalloc;
+SDL_calloc_func gCalloc;
+SDL_realloc_func gRealloc;
+SDL_free_func gFree;
+
+// Whether an allocation of `bytes` is refused to the effect being decoded:
+// SDL_mixer decodes in pieces of a few kilobytes. The whole sound, copied
+// out at the end, is one large block: never refused.
+bool Refused(size_t bytes) {
+  EffectBudget* budget = tBudget;
+  if (!budget || bytes >= (64u << 10)) return false;
+  budget->left -= std::min<uint64_t>(budget->left, bytes);
+  if (budget->left > 0 && !budget->closed->load()) return false;
+  budget->cut = true;
+  return true;
+}
+void* SDLCALL BoundMalloc(size_t size) { return Refused(size) ? nullptr : gMalloc(size); }
+void* SDLCALL BoundCalloc(size_t count, size_t size) { return Refused(count * size) ? nullptr : gCalloc(count, size); }
+void* SDLCALL BoundRealloc(void* block, size_t size) { return Refused(size) ? nullptr : gRealloc(block, size); }
+void SDLCALL PassFree(void* block) { gFree(block); }
+
+void BoundSdlAllocator() {
+  static bool done = false;
+  if (std::exchange(done, true)) return;
+  SDL_GetMemoryFunctions(&gMalloc, &gCalloc, &gRealloc, &gFree);
+  SDL_SetMemoryFunctions(BoundMalloc, BoundCalloc, BoundRealloc, PassFree);
+}
+
+// The libraries' own messages (SDL's log, the MIDI synthesizer's warnings,
+// which a chord of thousands of notes turns into tens of thousands of lines)
+// are counted, not printed; the mixer's thread sums them up in one line.
+std::atomic<unsigned> gLibraryLines{0};
+void SDLCALL CountSdlLog(void*, int, SDL_LogPriority, const char*) { ++gLibraryLines; }
+void CountSynthLog(int, const char*, void*) { ++gLibraryLines; }
+
+void QuietLibraries() {
+  SDL_LogSetOutputFunction(CountSdlLog, nullptr);
+  // The synthesizer SDL_mixer brings, already loaded with it.
+  void* synth = dlopen("libfluidsynth.so.3", RTLD_NOW | RTLD_NOLOAD);
+  if (!synth) return;
+  using LogFunction = void (*)(int, const char*, void*);
+  using SetLog = LogFunction (*)(int, LogFunction, void*);
+  if (auto set = reinterpret_cast<SetLog>(dlsym(synth, "fluid_set_log_function"))) {
+    for (int level = 0; level < 5; ++level) set(level, CountSynthLog, nullptr);  // panic to debug
+  }
+  dlclose(synth);
+}
+
+// A file SDL_mixer reads through this: once its sound is closed, every read
+// ends the file, so a library still opening it (a long scan for Ogg pages)
+// gives up at once.
+struct ClosableFile {
+  SDL_RWops* file;
+  const std::atomic<bool>* closed;
+};
+ClosableFile& Of(SDL_RWops* rw) { return *static_cast<ClosableFile*>(rw->hidden.unknown.data1); }
+Sint64 SDLCALL FileSize(SDL_RWops* rw) { return SDL_RWsize(Of(rw).file); }
+Sint64 SDLCALL FileSeek(SDL_RWops* rw, Sint64 offset, int whence) {
+  return Of(rw).closed->load() ? -1 : SDL_RWseek(Of(rw).file, offset, whence);
+}
+size_t SDLCALL FileRead(SDL_RWops* rw, void* to, size_t size, size_t count) {
+  return Of(rw).closed->load() ? 0 : SDL_RWread(Of(rw).file, to, size, count);
+}
+size_t SDLCALL FileWrite(SDL_RWops*, const void*, size_t, size_t) { return 0; }
+int SDLCALL FileClose(SDL_RWops* rw) {
+  const int result = SDL_RWclose(Of(rw).file);
+  delete &Of(rw);
+  SDL_FreeRW(rw);
+  return result;
+}
+SDL_RWops* OpenClosable(const std::string& path, const std::atomic<bool>* closed) {
+  SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+  if (!file) return nullptr;
+  SDL_RWops* rw = SDL_AllocRW();
+  if (!rw) {
+    SDL_RWclose(file);
+    return nullptr;
+  }
+  rw->size = FileSize;
+  rw->seek = FileSeek;
+  rw->read = FileRead;
+  rw->write = FileWrite;
+  rw->close = FileClose;
+  rw->type = SDL_RWOPS_UNKNOWN;
+  rw->hidden.unknown.data1 = new ClosableFile{file, closed};
+  return rw;
+}
+
+// How SDL_mixer's own file opener takes a piece of music's type from its
+// name; anything else is told by its first bytes.
+Mix_MusicType TypeOfName(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return MUS_NONE;
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = char(std::toupper(static_cast<unsigned char>(c)));
+  if (ext == "WAV") return MUS_WAV;
+  if (ext == "MID" || ext == "MIDI" || ext == "KAR") return MUS_MID;
+  if (ext == "OGG") return MUS_OGG;
+  if (ext == "OPUS") return MUS_OPUS;
+  if (ext == "FLAC") return MUS_FLAC;
+  if (ext == "MPG" || ext == "MPEG" || ext == "MP3" || ext == "MAD") return MUS_MP3;
+  for (const char* mod : {"669", "AMF", "AMS", "DBM", "DSM", "FAR", "GDM", "IT", "MED", "MDL", "MOD", "MOL", "MTM",
+                          "NST", "OKT", "PTM", "S3M", "STM", "ULT", "UMX", "WOW", "XM"}) {
+    if (ext == mod) return MUS_MOD;
+  }
+  return MUS_NONE;
+}
+
+enum Command { kLoad, kPlay, kHalt, kFree, kVolume };
+
+}  // namespace
+
+// One file, opened on the mixer's thread. `music` and `chunk` are the mixer
+// thread's; `opened` and `failed` are read under gMutex.
+struct MixerAudio::Load {
+  AudioChannel channel;
+  std::string path;
+  std::atomic<bool> closed{false};
+  Mix_Music* music = nullptr;
+  Mix_Chunk* chunk = nullptr;
+  bool opened = false;
+  bool failed = false;
+};
+
+namespace {
+
+struct Request {
+  int command;
+  DeviceId device;
+  std::shared_ptr<MixerAudio::Load> load;
+  int volume;
+};
+
+// The mixer's thread and its queue; never destroyed, as a device left open
+// at exit leaves the thread waiting.
+struct MixerThread {
+  std::thread thread;
+  std::condition_variable wake, idle;
+  std::deque<Request> queue;  // guarded by gMutex
+  bool busy = false;
+  bool stopping = false;
+  std::set<std::string> reported;  // the mixer thread's
+  std::atomic<int> effectSeconds{600};
+};
+MixerThread& gThread = *new MixerThread;
+
+void Halt(AudioChannel channel) {
+  {
+    const std::lock_guard<std::mutex> lock(gMutex);
+    gChannels[int(channel)].halting = true;
+  }
+  if (channel == AudioChannel::kMusic) {
+    gMix.HaltMusic();
+  } else {
+    gMix.HaltChannel(MixerChannelOf(channel));
+  }
+  const std::lock_guard<std::mutex> lock(gMutex);
+  gChannels[int(channel)].halting = false;
+  gChannels[int(channel)].sounding = kNoDevice;
+}
+
+void Say(const std::string& path, const std::string& line) {
+  if (gThread.reported.insert(path).second) Report(line);
+}
+
+void OpenOnMixerThread(MixerAudio::Load& load) {
+  SDL_ClearError();
+  const unsigned linesBefore = gLibraryLines;
+  SDL_RWops* file = OpenClosable(load.path, &load.closed);
+  const int seconds = gThread.effectSeconds;
+  EffectBudget budget{uint64_t(seconds) * 44100 * 4, &load.closed};  // 16-bit stereo
+  if (!file) {
+  } else if (load.channel == AudioChannel::kMusic) {
+    load.music = gMix.LoadMUSType_RW(file, TypeOfName(load.path), 1);
+  } else {
+    tBudget = &budget;
+    load.chunk = gMix.LoadWAV_RW(file, 1);
+    tBudget = nullptr;
+  }
+  const bool opened = load.music || load.chunk;
+  if (load.closed) {
+  } else if (!opened) {
+    Say(load.path, "cannot play " + load.path + ": " + (*SDL_GetError() ? SDL_GetError() : "SDL_mixer gives no reason"));
+  } else if (budget.cut) {
+    const std::string length =
+        seconds % 60 ? std::to_string(seconds) + " seconds" : std::to_string(seconds / 60) + " minutes";
+    Say(load.path, "the effect " + load.path + " is too long: only its first " + length + " play");
+  }
+  if (gLibraryLines != linesBefore && !load.closed && gThread.reported.insert("said " + load.path).second) {
+    Report("the sound libraries said " + std::to_string(gLibraryLines - linesBefore) + " things about " + load.path +
+           " (not shown)");
+  }
+  const std::lock_guard<std::mutex> lock(gMutex);
+  load.opened = true;
+  load.failed = !opened;
+}
+
+void PlayOnMixerThread(DeviceId device, MixerAudio::Load& load) {
+  const int channel = int(load.channel);
+  {
+    const std::lock_guard<std::mutex> lock(gMutex);
+    if (gChannels[channel].wanted != device) return;  // stopped or superseded meanwhile
+    if (load.failed) {
+      gChannels[channel].wanted = kNoDevice;
+      return;
+    }
+  }
+  Halt(load.channel);  // whatever played there is superseded
+  {
+    const std::lock_guard<std::mutex> lock(gMutex);
+    if (gChannels[channel].wanted != device) return;
+    gChannels[channel].sounding = device;
+  }
+  const bool started = load.music ? gMix.PlayMusic(load.music, 0) == 0
+                                  : gMix.PlayChannelTimed(MixerChannelOf(load.channel), load.chunk, 0, -1) >= 0;
+  if (started) return;
+  const std::lock_guard<std::mutex> lock(gMutex);
+  if (gChannels[channel].sounding == device) gChannels[channel].sounding = kNoDevice;
+  if (gChannels[channel].wanted == device) gChannels[channel].wanted = kNoDevice;
+}
+
+void RunMixerThread() {
+  std::unique_lock<std::mutex> lock(gMutex);
+  for (;;) {
+    gThread.wake.wait(lock, [] { return gThread.stopping || !gThread.queue.empty(); });
+    if (gThread.queue.empty()) break;  // stopping, and everything done
+    Request request = std::move(gThread.queue.front());
+    gThread.queue.pop_front();
+    gThread.busy = true;
+    lock.unlock();
+    MixerAudio::Load* load = request.load.get();
+    switch (request.command) {
+      case kLoad: OpenOnMixerThread(*load); break;
+      case kPlay: PlayOnMixerThread(request.device, *load); break;
+      case kHalt: {
+        bool sounding = false;
+        {
+          const std::lock_guard<std::mutex> held(gMutex);
+          sounding = gChannels[int(load->channel)].sounding == request.device;
+        }
+        if (sounding) Halt(load->channel);
+        break;
+      }
+      case kFree:
+        if (load->music) gMix.FreeMusic(load->music);  // halts it if it plays
+        if (load->chunk) gMix.FreeChunk(load->chunk);
+        load->music = nullptr;
+        load->chunk = nullptr;
+        break;
+      case kVolume:
+        gMix.MasterVolume(request.volume);
+        gMix.VolumeMusic(request.volume);
+        break;
+    }
+    request.load.reset();
+    lock.lock();
+    gThread.busy = false;
+    if (gThread.queue.empty()) gThread.idle.notify_all();
+  }
 }
 
 }  // namespace
@@ -159,20 +440,18 @@ void MixerAudio::OpenDevice(uint32_t noticeEvent) {
     if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return;
   }
-  gDevice = FindMixerDevice();
-  if (gDevice == 0) {
-    gMix.CloseAudio();
-    missing_ = "SDL_mixer's audio device cannot be found";
-    return;
-  }
+  QuietLibraries();
+  BoundSdlAllocator();
   gMix.AllocateChannels(kChannels - 1);
   gMix.MasterVolume(volume_);
   gMix.VolumeMusic(volume_);
   gMix.HookMusicFinished(OnMusicFinished);
   gMix.ChannelFinished(OnChannelFinished);
+  gThread.stopping = false;
+  gThread.thread = std::thread(RunMixerThread);
   open_ = true;
   // What the story asked for while the device was opening.
-  for (auto& [id, sound] : sounds_) Load(sound);
+  for (auto& [id, sound] : sounds_) Post(kLoad, id, sound);
   for (Waiting& waiting : waiting_) {
     if (waiting.device != kNoDevice) Play(std::exchange(waiting.device, kNoDevice), waiting.notify);
   }
@@ -184,6 +463,12 @@ void MixerAudio::CloseDevice() {
     return;
   }
   while (!sounds_.empty()) Close(sounds_.begin()->first);
+  {
+    const std::lock_guard<std::mutex> lock(gMutex);
+    gThread.stopping = true;
+  }
+  gThread.wake.notify_all();
+  gThread.thread.join();
   gMix.HookMusicFinished(nullptr);
   gMix.ChannelFinished(nullptr);
   gMix.CloseAudio();
@@ -196,13 +481,12 @@ PlaybackNotice MixerAudio::NoticeOf(const void* sdlEvent) {
   return {DeviceId(reinterpret_cast<uintptr_t>(event->user.data1)), event->user.code == 1};
 }
 
-void MixerAudio::Load(Sound& sound) {
-  if (sound.music || sound.chunk) return;
-  if (sound.channel == AudioChannel::kMusic) {
-    sound.music = gMix.LoadMUS(sound.path.c_str());
-  } else {
-    sound.chunk = gMix.LoadWAV_RW(SDL_RWFromFile(sound.path.c_str(), "rb"), 1);
+void MixerAudio::Post(int command, DeviceId device, const Sound& sound) {
+  {
+    const std::lock_guard<std::mutex> lock(gMutex);
+    gThread.queue.push_back({command, device, sound.load, volume_});
   }
+  gThread.wake.notify_one();
 }
 
 DeviceId MixerAudio::Open(AudioChannel channel, const std::string& path) {
@@ -213,26 +497,13 @@ DeviceId MixerAudio::Open(AudioChannel channel, const std::string& path) {
   }
   // SDL and SDL_mixer trust a sound's header: a bad one is refused here.
   if (!SoundFileMayOpen(path, &refused_)) return kNoDevice;
-  Sound sound{channel, path};
-  if (open_) {
-    Load(sound);
-    if (!sound.music && !sound.chunk) return kNoDevice;
-  }
+  auto load = std::make_shared<Load>();
+  load->channel = channel;
+  load->path = path;
   const DeviceId id = next_++;
-  sounds_[id] = sound;
+  const Sound& sound = sounds_[id] = Sound{channel, load};
+  if (open_) Post(kLoad, id, sound);
   return id;
-}
-
-void MixerAudio::Halt(AudioChannel channel) {
-  const AudioLock lock;
-  gChannels[int(channel)].halting = true;
-  if (channel == AudioChannel::kMusic) {
-    gMix.HaltMusic();
-  } else {
-    gMix.HaltChannel(MixerChannelOf(channel));
-  }
-  gChannels[int(channel)].halting = false;
-  gChannels[int(channel)].device = kNoDevice;
 }
 
 void MixerAudio::Play(DeviceId device, bool notify) {
@@ -243,13 +514,13 @@ void MixerAudio::Play(DeviceId device, bool notify) {
     waiting_[int(sound.channel)] = {device, notify};  // played once the device is open
     return;
   }
-  if (!sound.music && !sound.chunk) return;  // it did not load
-  Halt(sound.channel);  // whatever played there is superseded
-  const AudioLock lock;
-  gChannels[int(sound.channel)] = {device, notify, false};
-  const bool started = sound.music ? gMix.PlayMusic(sound.music, 0) == 0
-                                   : gMix.PlayChannelTimed(MixerChannelOf(sound.channel), sound.chunk, 0, -1) >= 0;
-  if (!started) gChannels[int(sound.channel)].device = kNoDevice;
+  {
+    const std::lock_guard<std::mutex> lock(gMutex);
+    if (sound.load->failed) return;  // it did not open
+    gChannels[int(sound.channel)].wanted = device;
+    gChannels[int(sound.channel)].notify = notify;
+  }
+  Post(kPlay, device, sound);
 }
 
 void MixerAudio::Stop(DeviceId device) {
@@ -260,20 +531,21 @@ void MixerAudio::Stop(DeviceId device) {
     if (waiting.device == device) waiting.device = kNoDevice;
     return;
   }
-  bool playing = false;
   {
-    const AudioLock lock;
-    playing = gChannels[int(it->second.channel)].device == device;
+    const std::lock_guard<std::mutex> lock(gMutex);
+    ChannelState& state = gChannels[int(it->second.channel)];
+    if (state.wanted == device) state.wanted = kNoDevice;
+    if (state.sounding != device) return;
   }
-  if (playing) Halt(it->second.channel);
+  Post(kHalt, device, it->second);
 }
 
 void MixerAudio::Close(DeviceId device) {
   const auto it = sounds_.find(device);
   if (it == sounds_.end()) return;
   Stop(device);
-  if (it->second.music) gMix.FreeMusic(it->second.music);
-  if (it->second.chunk) gMix.FreeChunk(it->second.chunk);
+  it->second.load->closed = true;  // a decode or an open under way gives up
+  if (open_) Post(kFree, device, it->second);
   sounds_.erase(it);
 }
 
@@ -281,15 +553,28 @@ bool MixerAudio::IsPlaying(DeviceId device) const {
   const auto it = sounds_.find(device);
   if (it == sounds_.end()) return false;
   if (!open_) return waiting_[int(it->second.channel)].device == device;
-  const AudioLock lock;
-  return gChannels[int(it->second.channel)].device == device;
+  const std::lock_guard<std::mutex> lock(gMutex);
+  return gChannels[int(it->second.channel)].wanted == device;
 }
+
+bool MixerAudio::Opening(DeviceId device) const {
+  const auto it = sounds_.find(device);
+  if (it == sounds_.end()) return false;
+  const std::lock_guard<std::mutex> lock(gMutex);
+  return !it->second.load->opened;
+}
+
+void MixerAudio::Settle() {
+  if (!open_) return;
+  std::unique_lock<std::mutex> lock(gMutex);
+  gThread.idle.wait(lock, [] { return gThread.queue.empty() && !gThread.busy; });
+}
+
+void MixerAudio::SetEffectLimit(int seconds) { gThread.effectSeconds = seconds; }
 
 void MixerAudio::SetVolume(int percent) {
   volume_ = std::clamp(percent, 0, 100) * MIX_MAX_VOLUME / 100;
-  if (!open_) return;
-  gMix.MasterVolume(volume_);
-  gMix.VolumeMusic(volume_);
+  if (open_) Post(kVolume, kNoDevice, Sound{AudioChannel::kMusic, nullptr});
 }
 
 }  // namespace ks

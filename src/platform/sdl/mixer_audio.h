@@ -1,16 +1,17 @@
 // The audio device on SDL_mixer: music on the music stream, each effect and
-// the page sound on a mixer channel of its own.
+// the page sound on a mixer channel of its own. SDL_mixer is driven from a
+// thread of its own: opening a long piece of music or decoding an effect
+// whole can take seconds, and SDL_mixer holds the audio lock while it
+// decodes an effect, so the main loop never calls it and never waits.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
 #include "platform/audio_device.h"
-
-struct _Mix_Music;
-struct Mix_Chunk;
 
 namespace ks {
 
@@ -31,7 +32,10 @@ class MixerAudio : public AudioDevice {
   static PlaybackNotice NoticeOf(const void* sdlEvent);
 
   // A file whose header CheckSoundFile refuses never reaches SDL_mixer: it
-  // is reported once on stderr and does not open.
+  // is reported once on stderr and does not open. Any other file is opened
+  // on the mixer's thread: a play asked for meanwhile starts, from its
+  // beginning, once it is open, and counts as playing until then. A file
+  // SDL_mixer cannot play says "cannot play PATH: why" once and is silent.
   DeviceId Open(AudioChannel channel, const std::string& path) override;
   void Play(DeviceId device, bool notify) override;
   void Stop(DeviceId device) override;
@@ -39,15 +43,22 @@ class MixerAudio : public AudioDevice {
   bool IsPlaying(DeviceId device) const override;
   void SetVolume(int percent) override;
 
+  // An effect is decoded whole before it plays; one longer than this (10
+  // minutes unless set) is cut there, with one line on stderr.
+  void SetEffectLimit(int seconds);
+  // Whether `device` is still being opened on the mixer's thread.
+  bool Opening(DeviceId device) const;
+  // Waits until the mixer's thread has done everything asked of it.
+  void Settle();
+
+  struct Load;  // one file, opened on the mixer's thread
+
  private:
   struct Sound {
     AudioChannel channel;
-    std::string path;
-    _Mix_Music* music = nullptr;
-    Mix_Chunk* chunk = nullptr;
+    std::shared_ptr<Load> load;
   };
-  void Load(Sound& sound);
-  void Halt(AudioChannel channel);
+  void Post(int command, DeviceId device, const Sound& sound);
 
   bool open_ = false;
   bool tried_ = false;  // OpenDevice was called
