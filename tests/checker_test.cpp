@@ -1,6 +1,7 @@
 #include "script/checker.h"
 
 #include "script/script_file.h"
+#include "sound/sound_check.h"
 #include "support.h"
 
 namespace ks {
@@ -180,8 +181,27 @@ TEST(Check, NewAuthorsMistakesNamedWithWhatToDo) {
         {E, 1, 13, "did you mean \"Pics/Sky.bmp\"?"},
         {E, 1, 28, "\"forest.bmp\" is not in the story folder; put it there, or correct the name"},
         {E, 1, 41, "did you mean \"owl.bmp\"?"}}},  // two letters swapped: one edit
+      {"sounds that pass their check and still stay silent: a VOC as music (an effect plays it), music named for "
+       "another format than it holds",
+       "@Mvoice.voc,@Wvoice.voc,@Mogg.wav,@Z",
+       {{W, 1, 1, "the sound \"voice.voc\" may not be heard: a VOC file plays only as an effect"},
+        {W, 1, 25, "may not be heard: it holds Ogg but its name says WAV, and music is decoded by its name"}}},
   };
+  story.Write("voice.voc", std::string("Creative Voice File\x1a\x1a\x00\x14\x01\x1f\x11", 26) +
+                               std::string("\x01\x06\x00\x00\x9c\x00\x80\x80\x80\x80", 10));
+  std::string ogg;  // a first Ogg page whose Vorbis header says 44.1 kHz stereo
+  for (const char* h = "4f67675300020000000000000000000000000000000000000000011e01766f72626973000000000144ac0000"
+                       "000000000000000000000000b801";
+       *h; h += 2) {
+    ogg += char(std::stoi(std::string(h, 2), nullptr, 16));
+  }
+  story.Write("ogg.wav", ogg);
   for (const Case& c : cases) Expect(story, c);
+  // MIDI is said to need a synthesizer only where none is set up.
+  const std::string midi = "MThd";
+  const auto* bytes = reinterpret_cast<const uint8_t*>(midi.data());
+  EXPECT_NE(SoundPlayProblem(bytes, 4, "a.mid", false, false).find("MIDI is heard only where"), std::string::npos);
+  EXPECT_EQ(SoundPlayProblem(bytes, 4, "a.mid", true, true), "");
 }
 
 // N lines of "@@S1" then "@S1": every line's definition is skipped, the last

@@ -277,7 +277,7 @@ class Checker {
     uint32_t at;
     bool choice;
   };
-  enum class Media { kPicture, kSound };
+  enum class Media { kPicture, kSound, kMusic };
 
   void Add(Severity severity, uint32_t offset, std::string message) {
     if (findings_.size() < kMaxFindings) {
@@ -708,7 +708,7 @@ void Checker::FileName(uint32_t at, char letter) {
             "\", then a comma");
     return;
   }
-  LookUp(at, name, letter == 'G' ? Media::kPicture : Media::kSound);
+  LookUp(at, name, letter == 'G' ? Media::kPicture : letter == 'M' ? Media::kMusic : Media::kSound);
 }
 
 // Is the file there, and will it load? Said once per name, and once per
@@ -776,6 +776,9 @@ void Checker::CheckMedia(uint32_t at, const StoryFile& file, const std::string& 
     }
   } else if (!CheckSoundFile(file.path, &why)) {
     Add(Severity::kError, at, "the sound " + shown + " will not play: " + why + "; save it again as a WAV or Ogg file");
+  } else if (const std::string problem = SoundFilePlayProblem(file.path, file.path, media == Media::kMusic);
+             !problem.empty()) {
+    Add(Severity::kWarning, at, "the sound " + shown + " may not be heard: " + problem);
   }
 }
 

@@ -17,7 +17,9 @@
 #include <cerrno>
 #include <cmath>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "engine/report.h"
 
@@ -430,7 +432,12 @@ bool CheckSoundBytes(const uint8_t* data, size_t size, std::string* why) {
   return CheckFlac(data, size, why) && CheckOggStreams(data, size, why);
 }
 
-bool CheckSoundFile(const std::string& path, std::string* why) {
+namespace {
+
+// Calls `use` with the file at `path` mapped, so that a long piece of music
+// costs only the pages that are read. False with a reason when it cannot.
+template <typename Use>
+bool WithMappedFile(const std::string& path, std::string* why, Use use) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return Refuse(why, std::strerror(errno));
   struct stat info {};
@@ -439,16 +446,115 @@ bool CheckSoundFile(const std::string& path, std::string* why) {
     return Refuse(why, "not a regular file");
   }
   const size_t size = size_t(info.st_size);
-  if (size == 0) {
-    close(fd);
-    return CheckSoundBytes(nullptr, 0, why);
-  }
-  void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  void* mapped = size ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0) : nullptr;
   close(fd);
   if (mapped == MAP_FAILED) return Refuse(why, std::strerror(errno));
-  const bool ok = CheckSoundBytes(static_cast<const uint8_t*>(mapped), size, why);
-  munmap(mapped, size);
+  const bool ok = use(static_cast<const uint8_t*>(mapped), size);
+  if (size) munmap(mapped, size);
   return ok;
+}
+
+}  // namespace
+
+bool CheckSoundFile(const std::string& path, std::string* why) {
+  return WithMappedFile(path, why, [&](const uint8_t* data, size_t size) { return CheckSoundBytes(data, size, why); });
+}
+
+std::string SoundFilePlayProblem(const std::string& path, const std::string& name, bool music) {
+  std::string problem, why;
+  WithMappedFile(path, &why, [&](const uint8_t* data, size_t size) {
+    problem = SoundPlayProblem(data, size, name, music, MidiSynthesizerSetUp());
+    return true;
+  });
+  return problem;
+}
+
+SoundFormat FormatOfContent(const uint8_t* data, size_t size) {
+  auto at = [&](size_t offset, const char* magic) {
+    const size_t n = std::strlen(magic);
+    return size >= offset + n && std::memcmp(data + offset, magic, n) == 0;
+  };
+  if (at(0, "RIFF") && at(8, "WAVE")) return SoundFormat::kWav;
+  if (at(0, "FORM") && (at(8, "AIFF") || at(8, "AIFC"))) return SoundFormat::kAiff;
+  if (at(0, "Creative Voice File")) return SoundFormat::kVoc;
+  if (at(0, "OggS")) return SoundFormat::kOgg;
+  if (at(0, "MThd")) return SoundFormat::kMidi;
+  if (at(0, "Extended Module:") || at(0, "IMPM") || at(44, "SCRM") || at(1080, "M.K.")) return SoundFormat::kModule;
+  size_t start = 0;
+  if (at(0, "ID3") && size >= 10) {  // a tag before FLAC or MP3: its size in 7-bit bytes
+    start = 10 + (size_t(data[6] & 0x7F) << 21 | size_t(data[7] & 0x7F) << 14 | size_t(data[8] & 0x7F) << 7 |
+                  size_t(data[9] & 0x7F));
+  }
+  if (at(start, "fLaC")) return SoundFormat::kFlac;
+  if (start > 0 || (size >= 2 && data[0] == 0xFF && (data[1] & 0xE0) == 0xE0)) return SoundFormat::kMp3;
+  return SoundFormat::kUnknown;
+}
+
+SoundFormat FormatOfName(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || name.find_first_of("/\\", dot) != std::string::npos) return SoundFormat::kUnknown;
+  std::string ext = name.substr(dot + 1);
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  static const std::pair<const char*, SoundFormat> kEndings[] = {
+      {"wav", SoundFormat::kWav},  {"aif", SoundFormat::kAiff}, {"aiff", SoundFormat::kAiff},
+      {"voc", SoundFormat::kVoc},  {"ogg", SoundFormat::kOgg},  {"opus", SoundFormat::kOgg},
+      {"flac", SoundFormat::kFlac}, {"mp3", SoundFormat::kMp3}, {"mid", SoundFormat::kMidi},
+      {"midi", SoundFormat::kMidi}, {"mod", SoundFormat::kModule}, {"xm", SoundFormat::kModule},
+      {"it", SoundFormat::kModule}, {"s3m", SoundFormat::kModule}};
+  for (const auto& [ending, format] : kEndings) {
+    if (ext == ending) return format;
+  }
+  return SoundFormat::kUnknown;
+}
+
+const char* FormatName(SoundFormat format) {
+  switch (format) {
+    case SoundFormat::kWav: return "WAV";
+    case SoundFormat::kAiff: return "AIFF";
+    case SoundFormat::kVoc: return "VOC";
+    case SoundFormat::kOgg: return "Ogg";
+    case SoundFormat::kFlac: return "FLAC";
+    case SoundFormat::kMp3: return "MP3";
+    case SoundFormat::kMidi: return "MIDI";
+    case SoundFormat::kModule: return "tracker module";
+    case SoundFormat::kUnknown: break;
+  }
+  return "unknown";
+}
+
+std::string SoundPlayProblem(const uint8_t* data, size_t size, const std::string& name, bool music,
+                             bool synthesizer) {
+  const SoundFormat content = FormatOfContent(data, size), named = FormatOfName(name);
+  if (music && content == SoundFormat::kVoc) {
+    return "a VOC file plays only as an effect (\"@W\", \"@A\"), never as music; save it as WAV or Ogg";
+  }
+  if (music && content != SoundFormat::kUnknown && named != SoundFormat::kUnknown && content != named) {
+    return std::string("it holds ") + FormatName(content) + " but its name says " + FormatName(named) +
+           ", and music is decoded by its name, so it stays silent; give it the right ending";
+  }
+  if ((content == SoundFormat::kMidi || named == SoundFormat::kMidi) && !synthesizer) {
+    return "MIDI is heard only where a soundfont or TiMidity is set up, and this machine has none "
+           "(Debian: fluid-soundfont-gm); a WAV or Ogg plays everywhere";
+  }
+  return "";
+}
+
+bool MidiSynthesizerSetUp() {
+  std::vector<std::string> places = {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+                                     "/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/soundfonts/default.sf2",
+                                     "/etc/timidity/timidity.cfg", "/etc/timidity.cfg"};
+  for (const char* variable : {"SDL_SOUNDFONTS", "TIMIDITY_CFG"}) {
+    const char* value = std::getenv(variable);
+    for (std::string list = value ? value : ""; !list.empty();) {
+      const size_t end = std::min(list.find(';'), list.find(':'));
+      places.push_back(list.substr(0, end));
+      list = end == std::string::npos ? "" : list.substr(end + 1);
+    }
+  }
+  struct stat info {};
+  return std::any_of(places.begin(), places.end(), [&](const std::string& p) {
+    return !p.empty() && stat(p.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  });
 }
 
 bool SoundFileMayOpen(const std::string& path, std::set<std::string>* reported) {

@@ -31,6 +31,28 @@ bool CheckSoundBytes(const uint8_t* data, size_t size, std::string* why);
 // be opened is refused with the system's reason.
 bool CheckSoundFile(const std::string& path, std::string* why);
 
+// What a sound file holds, told by its first bytes (past an ID3 tag), or by
+// its name's ending; kUnknown when neither tells.
+enum class SoundFormat { kUnknown, kWav, kAiff, kVoc, kOgg, kFlac, kMp3, kMidi, kModule };
+SoundFormat FormatOfContent(const uint8_t* data, size_t size);
+SoundFormat FormatOfName(const std::string& name);
+const char* FormatName(SoundFormat format);
+
+// Why a sound that passes CheckSoundBytes will still not be heard where the
+// story plays it (`music`: "@M"; else an effect), or "" when it will: a VOC
+// file as music, music whose name says another format than its content (the
+// music decoder is chosen by the name), MIDI with no soundfont or synthesizer
+// set up on this machine (`synthesizer`).
+std::string SoundPlayProblem(const uint8_t* data, size_t size, const std::string& name, bool music,
+                             bool synthesizer);
+
+// SoundPlayProblem for the file at `path`, named `name` by the story.
+std::string SoundFilePlayProblem(const std::string& path, const std::string& name, bool music);
+
+// Whether MIDI can be heard here: a soundfont (SDL_SOUNDFONTS, or one of the
+// usual places) or a TiMidity configuration.
+bool MidiSynthesizerSetUp();
+
 // What an audio device asks before it opens `path`: CheckSoundFile, with a
 // refused file reported on stderr ("cannot play PATH: why") the first time
 // `reported` meets it.
