@@ -12,11 +12,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "engine/main_loop.h"
 #include "ks_version.h"
 #include "platform/headless/headless_platform.h"
-#include "platform/install_paths.h"
+#include "core/install_paths.h"
 #include "present/png.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "platform/headless/headless_platform.h"
 #include "engine/frame.h"
 #include "present/font.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "engine/main_loop.h"
 #include "platform/sdl/sdl_platform.h"
 

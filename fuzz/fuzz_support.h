@@ -8,7 +8,7 @@
 
 #include <sys/stat.h>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 
 namespace ks::fuzz {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "fuzz_support.h"
 #include "save/save_file.h"
 #include "script/interpreter.h"

@@ -5,7 +5,7 @@
 
 #include "engine/frame.h"
 #include "present/png.h"
-#include "platform/key_tracker.h"
+#include "core/key_tracker.h"
 #include "support.h"
 
 namespace ks {

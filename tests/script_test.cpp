@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/story_path.h"
+#include "core/story_path.h"
 #include "present/background.h"
 #include "save/save_file.h"
 #include "script/interpreter.h"

@@ -4,10 +4,10 @@
 
 #include "engine/frame.h"
 #include "present/font.h"
-#include "engine/report.h"
+#include "core/report.h"
 #include "engine/screens.h"
-#include "engine/trace.h"
-#include "platform/file_io.h"
+#include "core/trace.h"
+#include "core/file_io.h"
 #include "reader/aids.h"
 #include "reader/reader.h"
 #include "save/save_file.h"

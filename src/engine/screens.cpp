@@ -13,7 +13,7 @@
 
 #include <cstring>
 
-#include "engine/report.h"
+#include "core/report.h"
 #include "reader/aids.h"
 #include "save/save_file.h"
 #include "script/interpreter.h"

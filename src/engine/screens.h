@@ -2,8 +2,8 @@
 // the system menu, and the choice list.
 #pragma once
 
-#include "engine/engine_state.h"
-#include "platform/platform.h"
+#include "core/engine_state.h"
+#include "core/platform.h"
 #include "present/scene.h"
 
 namespace ks {

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/file_io.h"
-#include "platform/story_path.h"
+#include "core/file_io.h"
+#include "core/story_path.h"
 #include "present/compose.h"
 
 namespace ks {

@@ -26,9 +26,9 @@
 #include <iomanip>
 #include <sstream>
 
-#include "engine/engine_state.h"
-#include "platform/file_io.h"
-#include "platform/xdg.h"
+#include "core/engine_state.h"
+#include "core/file_io.h"
+#include "core/xdg.h"
 
 namespace ks {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "present/surface.h"
+#include "core/surface.h"
 
 namespace ks {
 

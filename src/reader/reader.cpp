@@ -7,10 +7,10 @@
 #include <ctime>
 #include <vector>
 
-#include "engine/report.h"
+#include "core/report.h"
 #include "engine/screens.h"
-#include "engine/sjis.h"
-#include "platform/xdg.h"
+#include "core/sjis.h"
+#include "core/xdg.h"
 #include "present/png.h"
 #include "reader/key_help.h"
 

@@ -17,8 +17,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/file_io.h"
-#include "platform/xdg.h"
+#include "core/file_io.h"
+#include "core/xdg.h"
 
 namespace ks {
 namespace {

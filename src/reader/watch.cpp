@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/report.h"
+#include "core/report.h"
 #include "engine/screens.h"
-#include "engine/sjis.h"
-#include "platform/story_path.h"
+#include "core/sjis.h"
+#include "core/story_path.h"
 #include "reader/aids.h"
 #include "present/background.h"
 #include "save/save_file.h"

@@ -18,7 +18,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/report.h"
+#include "core/report.h"
 
 namespace ks {
 namespace {

@@ -13,7 +13,7 @@
 
 #include <type_traits>
 
-#include "engine/report.h"
+#include "core/report.h"
 #include "platform/sdl/quiet_stderr.h"
 #include "sound/sound_check.h"
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "platform/audio_device.h"
+#include "core/audio_device.h"
 
 struct _Mix_Music;
 struct Mix_Chunk;

@@ -1,4 +1,4 @@
-#include "platform/xdg.h"
+#include "core/xdg.h"
 
 #include <sys/stat.h>
 

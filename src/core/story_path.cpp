@@ -1,4 +1,4 @@
-#include "platform/story_path.h"
+#include "core/story_path.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "engine/sjis.h"
+#include "core/sjis.h"
 
 namespace ks {
 namespace {

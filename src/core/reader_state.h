@@ -7,8 +7,8 @@
 #include <string>
 #include <utility>
 
-#include "engine/limits.h"
-#include "platform/platform.h"
+#include "core/limits.h"
+#include "core/platform.h"
 #include "reader/settings.h"
 
 namespace ks {

@@ -1,4 +1,4 @@
-#include "engine/sjis.h"
+#include "core/sjis.h"
 
 #include <iconv.h>
 
