@@ -9,7 +9,7 @@
 
 #include "core/limits.h"
 #include "core/platform.h"
-#include "reader/settings.h"
+#include "core/settings.h"
 
 namespace ks {
 

@@ -10,6 +10,7 @@
 #include "core/file_io.h"
 #include "reader/aids.h"
 #include "reader/reader.h"
+#include "reader/story_run.h"
 #include "save/save_file.h"
 #include "script/interpreter.h"
 #include "script/label_index.h"

@@ -8,13 +8,6 @@
 
 namespace ks {
 
-// The system menu's rows, top to bottom.
-enum MenuRow { kSaveRow, kLoadRow, kCancelRow, kQuitRow, kTitleRow };
-
-// Runs the script from `scriptPos` to its next stop, and notes the page it
-// stopped on for the reader's aids.
-void RunStory(EngineState& state);
-
 // Runs one composed frame's screen: the keys act on the screen `uiMode`
 // names as the frame begins (a change made here shows from the next frame),
 // and what the screen shows goes into `scene` at the moment it is drawn.

@@ -246,6 +246,10 @@ const Glyph& Font::Render(uint16_t code) {
   return glyphs_.back();
 }
 
+// Here, where a Font is a complete type, so the record can own its fonts.
+EngineState::EngineState() = default;
+EngineState::~EngineState() = default;
+
 bool OpenFonts(FontState& fonts, std::string* error) {
   std::unique_ptr<Font> menu = Font::Open({16, /*heaviest=*/true, /*fixedPitch=*/true}, error);
   std::unique_ptr<Font> page = menu ? Font::Open({16, /*heaviest=*/false, /*fixedPitch=*/false}, error) : nullptr;

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "core/report.h"
-#include "engine/screens.h"
 #include "core/sjis.h"
 #include "core/xdg.h"
 #include "present/png.h"
 #include "reader/key_help.h"
+#include "reader/story_run.h"
 
 namespace ks {
 namespace {

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "core/report.h"
-#include "engine/screens.h"
 #include "core/sjis.h"
 #include "core/story_path.h"
 #include "reader/aids.h"
+#include "reader/story_run.h"
 #include "present/background.h"
 #include "save/save_file.h"
 #include "script/label_index.h"

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Every include points down: a file in src/ includes only headers of its own
+# folder or of folders before it in this order (README, "Layout").
+#   include_order_test.sh SOURCE_DIR
+set -euo pipefail
+order=(core present sound save script reader engine platform)
+rank() {
+  local i
+  for i in "${!order[@]}"; do [ "${order[$i]}" = "$1" ] && { echo "$i"; return; }; done
+  echo -1
+}
+cd "$1/src"
+bad=0
+while IFS=: read -r file line text; do
+  from=${file%%/*}
+  to=${text#*\"}
+  to=${to%%/*}
+  from_rank=$(rank "$from") to_rank=$(rank "$to")
+  if [ "$from_rank" -lt 0 ] || [ "$to_rank" -lt 0 ]; then
+    echo "src/$file:$line: $from or $to is not in the order (${order[*]})"
+    bad=1
+  elif [ "$to_rank" -gt "$from_rank" ]; then
+    echo "src/$file:$line: $from/ includes ${text#*#include } from $to/, which comes after it"
+    bad=1
+  fi
+done < <(grep -rn --include='*.h' --include='*.cpp' '^#include "[a-z_]*/' .  | sed 's#^\./##')
+exit $bad
