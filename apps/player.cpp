@@ -18,7 +18,7 @@
 #include "ks_version.h"
 #include "platform/desktop/background_writer.h"
 #include "core/file_io.h"
-#include "core/install_paths.h"
+#include "platform/desktop/install_paths.h"
 #include "platform/sdl/sdl_platform.h"
 #include "core/story_path.h"
 #include "platform/desktop/story_watch.h"
@@ -28,6 +28,7 @@
 #include "reader/settings.h"
 #include "reader/watch.h"
 #include "script/script_file.h"
+#include "platform/desktop/desktop_machine.h"
 
 namespace {
 
@@ -125,6 +126,7 @@ std::string WindowTitle(const std::string& root) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ks::UseMachine(&ks::Desktop());  // this program's files and fonts are the desktop's
   ks::SdlPlatform::PrepareProcess();  // before any thread starts
   ks::Trace("main");
   // Text for the window system (the title) is UTF-8 whatever the reader's

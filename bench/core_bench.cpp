@@ -13,8 +13,11 @@
 #include "script/interpreter.h"
 #include "script/label_index.h"
 #include "script/script_file.h"
+#include "platform/desktop/desktop_machine.h"
 
 namespace {
+
+[[maybe_unused]] const bool kDesktopMachine = (ks::UseMachine(&ks::Desktop()), true);
 
 // About `megabytes` of story: pages of Shift-JIS text with CR LF line ends,
 // label definitions, picture-less commands and a choice list every ten pages.

@@ -38,7 +38,7 @@
 #include <thread>
 #include <vector>
 
-#include "present/png.h"
+#include "platform/desktop/png.h"
 
 namespace {
 

@@ -9,8 +9,12 @@
 #include <sys/stat.h>
 
 #include "core/engine_state.h"
+#include "platform/desktop/desktop_machine.h"
 
 namespace ks::fuzz {
+
+// The fuzz targets' story folder is on the disk, in /tmp.
+[[maybe_unused]] inline const bool kDesktopMachine = (UseMachine(&Desktop()), true);
 
 inline const std::string& StoryFolder() {
   static const std::string folder = [] {

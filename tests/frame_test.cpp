@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "engine/frame.h"
-#include "present/png.h"
+#include "platform/desktop/png.h"
 #include "core/key_tracker.h"
 #include "support.h"
 

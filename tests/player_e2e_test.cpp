@@ -10,7 +10,7 @@
 #include <iterator>
 #include <memory>
 
-#include "present/png.h"
+#include "platform/desktop/png.h"
 #include "reader/aids.h"
 #include "support.h"
 #include "x_session.h"

@@ -10,7 +10,7 @@
 #include <set>
 #include <sstream>
 
-#include "present/png.h"
+#include "platform/desktop/png.h"
 #include "reader/key_help.h"
 #include "script/checker.h"
 #include "support.h"

@@ -1,4 +1,4 @@
-#include "core/install_paths.h"
+#include "platform/desktop/install_paths.h"
 
 #include <algorithm>
 #include <filesystem>
