@@ -8,6 +8,7 @@
 #include "ks_version.h"
 #include "script/checker.h"
 #include "script/script_file.h"
+#include "platform/desktop/desktop_machine.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ std::string Count(int n, const char* what) { return std::to_string(n) + " " + wh
 }  // namespace
 
 int main(int argc, char** argv) {
+  ks::UseMachine(&ks::Desktop());  // this program's files and fonts are the desktop's
   std::string folder;
   std::string story = ".";
   bool storyGiven = false;

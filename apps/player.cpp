@@ -10,24 +10,25 @@
 #include <thread>
 #include <utility>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "engine/main_loop.h"
-#include "engine/report.h"
-#include "engine/sjis.h"
-#include "engine/trace.h"
+#include "core/report.h"
+#include "core/sjis.h"
+#include "core/trace.h"
 #include "ks_version.h"
-#include "platform/background_writer.h"
-#include "platform/file_io.h"
-#include "platform/install_paths.h"
+#include "platform/desktop/background_writer.h"
+#include "core/file_io.h"
+#include "platform/desktop/install_paths.h"
 #include "platform/sdl/sdl_platform.h"
-#include "platform/story_path.h"
-#include "platform/story_watch.h"
-#include "platform/xdg.h"
+#include "core/story_path.h"
+#include "platform/desktop/story_watch.h"
+#include "core/xdg.h"
 #include "reader/aids.h"
 #include "reader/key_help.h"
 #include "reader/settings.h"
 #include "reader/watch.h"
 #include "script/script_file.h"
+#include "platform/desktop/desktop_machine.h"
 
 namespace {
 
@@ -125,6 +126,7 @@ std::string WindowTitle(const std::string& root) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ks::UseMachine(&ks::Desktop());  // this program's files and fonts are the desktop's
   ks::SdlPlatform::PrepareProcess();  // before any thread starts
   ks::Trace("main");
   // Text for the window system (the title) is UTF-8 whatever the reader's

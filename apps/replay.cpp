@@ -12,12 +12,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "engine/main_loop.h"
 #include "ks_version.h"
 #include "platform/headless/headless_platform.h"
-#include "platform/install_paths.h"
-#include "present/png.h"
+#include "platform/desktop/install_paths.h"
+#include "platform/desktop/png.h"
+#include "platform/desktop/desktop_machine.h"
 
 namespace {
 
@@ -166,6 +167,7 @@ bool WriteText(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ks::UseMachine(&ks::Desktop());  // this program's files and fonts are the desktop's
   Options options;
   if (const int status = ParseOptions(argc, argv, &options); status != 0) return status;
 

@@ -7,14 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "present/fade.h"
 #include "script/checker.h"
 #include "script/interpreter.h"
 #include "script/label_index.h"
 #include "script/script_file.h"
+#include "platform/desktop/desktop_machine.h"
 
 namespace {
+
+[[maybe_unused]] const bool kDesktopMachine = (ks::UseMachine(&ks::Desktop()), true);
 
 // About `megabytes` of story: pages of Shift-JIS text with CR LF line ends,
 // label definitions, picture-less commands and a choice list every ten pages.

@@ -6,12 +6,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "platform/headless/headless_platform.h"
 #include "engine/frame.h"
 #include "present/font.h"
+#include "platform/desktop/desktop_machine.h"
 
 namespace {
+
+[[maybe_unused]] const bool kDesktopMachine = (ks::UseMachine(&ks::Desktop()), true);
 
 // A page as full as the buffer holds: 999 bytes of Shift-JIS in lines of 34
 // full-width characters ("あいうえお…") with CR LF between them.

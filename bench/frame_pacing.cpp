@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "engine/main_loop.h"
 #include "platform/sdl/sdl_platform.h"
+#include "platform/desktop/desktop_machine.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ class TimedPlatform : public ks::SdlPlatform {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ks::UseMachine(&ks::Desktop());  // this program's files and fonts are the desktop's
   if (argc < 2) {
     std::fprintf(stderr, "usage: frame_pacing STORY_DIR [FRAMES]\n");
     return 2;

@@ -38,6 +38,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/desktop/png.h"
 #include "read_png.h"
 
 namespace {

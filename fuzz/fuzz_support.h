@@ -1,26 +1,26 @@
-// A story folder for the fuzz targets, made once per process: the script and
-// save file come from the fuzzer, and "@G" or "@K" find an ordinary folder.
+// The fuzz targets' story is held in memory (platform/headless's
+// MemoryMachine): the script and save file come from the fuzzer, and no input
+// ever touches the disk.
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
-#include <sys/stat.h>
-
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
+#include "platform/headless/memory_machine.h"
 
 namespace ks::fuzz {
 
-inline const std::string& StoryFolder() {
-  static const std::string folder = [] {
-    std::string pattern = "/tmp/ks-fuzz-XXXXXX";
-    if (!mkdtemp(pattern.data())) std::abort();
-    mkdir((pattern + "/DATA").c_str(), 0755);
-    static std::string removed = pattern;
-    std::atexit([] { std::filesystem::remove_all(removed); });
-    return pattern;
+inline MemoryMachine& Memory() {
+  static MemoryMachine* machine = [] {
+    auto* m = new MemoryMachine;
+    UseMachine(m);
+    return m;
   }();
+  return *machine;
+}
+
+inline const std::string& StoryFolder() {
+  static const std::string folder = (Memory(), "/story");
   return folder;
 }
 

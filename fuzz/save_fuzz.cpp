@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "fuzz_support.h"
 #include "save/save_file.h"
 #include "script/interpreter.h"
@@ -24,10 +24,7 @@ void Check(bool ok) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = ks::fuzz::StoryFolder() + "/DATA/save.txt";
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  Check(file != nullptr);
-  std::fwrite(data, 1, size, file);
-  std::fclose(file);
+  ks::fuzz::Memory().Put(path, std::vector<uint8_t>(data, data + size));
 
   ks::EngineState& s = ks::fuzz::FreshEngine();
   const char script[] = "@S1,first page@E@Mmusic.ogg,@Gpic.bmp,second@E@Cyes,1,no,2,@@R@Kthird@E";

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "fuzz_support.h"
 #include "script/interpreter.h"
 #include "script/label_index.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/file_io.h"
+#include "core/file_io.h"
 #include "reader/settings.h"
 
 namespace {

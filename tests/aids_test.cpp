@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/story_watch.h"
+#include "platform/desktop/story_watch.h"
 #include "reader/aids.h"
 #include "reader/watch.h"
 #include "support.h"

@@ -4,9 +4,9 @@
 #include <filesystem>
 
 #include "engine/frame.h"
-#include "present/png.h"
+#include "core/key_tracker.h"
+#include "platform/desktop/png.h"
 #include "read_png.h"
-#include "platform/key_tracker.h"
 #include "support.h"
 
 namespace ks {

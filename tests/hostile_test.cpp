@@ -16,13 +16,13 @@
 #include <thread>
 
 #include "engine/main_loop.h"
-#include "engine/report.h"
-#include "platform/background_writer.h"
+#include "core/report.h"
+#include "platform/desktop/background_writer.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/sdl/mixer_audio.h"
 #include "platform/sdl/quiet_stderr.h"
 #include "platform/sdl/sdl_platform.h"
-#include "platform/story_path.h"
+#include "core/story_path.h"
 #include "present/background.h"
 #include "reader/aids.h"
 #include "reader/settings.h"

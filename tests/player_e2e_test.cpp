@@ -10,6 +10,7 @@
 #include <iterator>
 #include <memory>
 
+#include "platform/desktop/png.h"
 #include "read_png.h"
 #include "reader/aids.h"
 #include "support.h"

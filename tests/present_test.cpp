@@ -1,11 +1,14 @@
 // Pictures: the fade, the bitmap decoder (with the public BMP Suite when it
 // is beside the repository) and the background loader.
+#include <iconv.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "core/sjis.h"
 #include "read_png.h"
 #include "present/background.h"
 #include "present/fade.h"
@@ -161,6 +164,44 @@ TEST(BmpSuite, GoodFilesMatchTheirReferenceAndBadOnesAreRefusedOrDecodedSafely) 
   std::string error;  // the 18 TB claim is refused before anything is allocated
   EXPECT_EQ(Decode(bytes(root + "/b/reallybig.bmp"), &error).width, -1);
   EXPECT_NE(error.find("too large"), std::string::npos) << error;
+}
+
+// iconv, as the build machine has it, converting `bytes` whole; false when it
+// cannot.
+bool Iconv(const char* to, const char* from, const std::string& bytes, std::string* out) {
+  iconv_t cd = iconv_open(to, from);
+  std::string buffer(bytes.size() * 4 + 4, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  char* at = buffer.data();
+  size_t inLeft = bytes.size(), outLeft = buffer.size();
+  const bool ok = iconv(cd, &in, &inLeft, &at, &outLeft) != size_t(-1) && inLeft == 0;
+  iconv_close(cd);
+  *out = buffer.substr(0, buffer.size() - outLeft);
+  return ok;
+}
+
+// The core's CP932 table, made at build time, reads every code as iconv does,
+// and its conversions of names and messages agree with iconv's.
+TEST(Cp932Table, DecodesAsIconvDoes) {
+  for (uint32_t code = 1; code <= 0xFFFF; ++code) {
+    std::string bytes, utf32;
+    if (code > 0xFF) bytes += char(code >> 8);
+    bytes += char(code & 0xFF);
+    const bool one = Iconv("UTF-32LE", "CP932", bytes, &utf32) && utf32.size() == 4;
+    uint32_t expected = 0;
+    if (one) std::memcpy(&expected, utf32.data(), 4);
+    ASSERT_EQ(Cp932ToUnicode(uint16_t(code)), expected) << std::hex << code;
+  }
+  for (const std::string& text : std::vector<std::string>{"DATA\\\x83\x5C\x81\x5B\x83\x58.bmp", "\x82\xA0\x82", "\x82\xA0x\x8E\x9A", "\xA6\xDD\x80",
+                                 "\x81\x7F\xFD", std::string("a\0b", 3), "\xEF\xBD\xB1\xE3\x81\x82\xE2\x91\xA0",
+                                 "\xED\xA0\x80", "\xC0\xAF", "\xF0\x9F\x98\x80", "\xE3\x81"}) {
+    std::string ours, theirs;
+    EXPECT_EQ(Cp932ToUtf8(text, &ours), Iconv("UTF-8", "CP932", text, &theirs)) << text;
+    if (Cp932ToUtf8(text, &ours)) EXPECT_EQ(ours, theirs);
+    EXPECT_EQ(Utf8ToCp932(text, &ours), Iconv("CP932", "UTF-8", text, &theirs)) << text;
+    if (Utf8ToCp932(text, &ours)) EXPECT_EQ(ours, theirs);
+    EXPECT_EQ(IsUtf8(text), Iconv("UTF-8", "UTF-8", text, &theirs)) << text;
+  }
 }
 
 }  // namespace

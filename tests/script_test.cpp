@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/story_path.h"
+#include "core/story_path.h"
+#include "platform/desktop/desktop_machine.h"
+#include "platform/headless/memory_machine.h"
 #include "present/background.h"
 #include "save/save_file.h"
 #include "script/interpreter.h"
@@ -243,6 +245,35 @@ TEST(StoryPath, WhenNothingMatchesTheFoldersThatDoAreKept) {
   ASSERT_TRUE(LoadScript(state, &error)) << error;
   ASSERT_TRUE(SaveGame(state, &error)) << error;
   EXPECT_EQ(story.Read("data/save.txt").size(), 1068u);
+}
+
+// A story's names are looked up through the machine, so a story held in
+// memory is found by the same rules as one on the disk: "\" as "/", any
+// case, a CP932 name as its UTF-8 spelling; a save written lands in memory.
+TEST(StoryPathOverTheSeam, MemoryStoryFollowsTheLookupRules) {
+  MemoryMachine memory;
+  memory.Put("/s/DATA/Script.txt", {'@', 'R', 'a', '@', 'E'});
+  memory.Put("/s/Data/PIC.bmp", {1});
+  memory.Put("/s/DATA/\xE3\x82\xBD.bmp", {2});  // "ソ" in UTF-8
+  UseMachine(&memory);
+  struct Case {
+    const char* name;
+    const char* relative;
+    bool found;
+  };
+  for (const Case& c : {Case{"data\\pic.BMP", "Data/PIC.bmp", true}, {"DATA\\\x83\x5C.bmp", "DATA/\xE3\x82\xBD.bmp", true},
+                        {"DATA/missing.bmp", "DATA/missing.bmp", false}}) {
+    const StoryFile file = FindStoryFile("/s", c.name);
+    EXPECT_EQ(file.found, c.found) << c.name;
+    EXPECT_EQ(file.relative, c.relative) << c.name;
+  }
+  EngineState state;
+  state.storyRoot = "/s";
+  std::string error;
+  EXPECT_TRUE(LoadScript(state, &error)) << error;
+  EXPECT_TRUE(SaveGame(state, &error)) << error;
+  EXPECT_TRUE(memory.IsRegularFile("/s/DATA/save.txt"));
+  UseMachine(&Desktop());
 }
 
 }  // namespace

@@ -14,8 +14,13 @@
 
 #include "script/label_index.h"
 #include "script/script_file.h"
+#include "platform/desktop/desktop_machine.h"
 
 namespace ks::test {
+
+// The tests' files and fonts are the desktop's.
+[[maybe_unused]] const bool kDesktopMachine = (ks::UseMachine(&ks::Desktop()), true);
+
 
 namespace fs = std::filesystem;
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "engine/main_loop.h"
-#include "platform/audio_device.h"
+#include "core/audio_device.h"
 #include "platform/headless/headless_platform.h"
 #include "present/bmp_decode.h"
 

@@ -7,6 +7,7 @@
 #include "present/fade.h"
 #include "reader/aids.h"
 #include "reader/reader.h"
+#include "reader/story_run.h"
 
 namespace ks {
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "engine/engine_state.h"
-#include "platform/platform.h"
+#include "core/engine_state.h"
+#include "core/platform.h"
 
 namespace ks {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "engine/engine_state.h"
-#include "platform/platform.h"
+#include "core/engine_state.h"
+#include "core/platform.h"
 
 namespace ks {
 

@@ -11,10 +11,9 @@
 // screen's Up and Down latches only in frames that show that screen.
 #include "engine/screens.h"
 
-#include <cstring>
-
-#include "engine/report.h"
+#include "core/report.h"
 #include "reader/aids.h"
+#include "reader/story_run.h"
 #include "save/save_file.h"
 #include "script/interpreter.h"
 #include "script/label_index.h"
@@ -136,15 +135,6 @@ void ChoiceList(EngineState& state, const FrameKeys& keys, Scene& scene) {
 }
 
 }  // namespace
-
-void RunStory(EngineState& state) {
-  const uint32_t start = state.script.scriptPos;
-  state.reader.runStart = start;
-  std::memcpy(state.reader.runPageText, state.page.pageText, kPageBytes);
-  state.reader.runPageLength = state.page.pageLength;
-  RunScript(state);
-  if (!state.script.interrupted) NoteRun(state, start);
-}
 
 bool HandleKeys(EngineState& state, const FrameKeys& keys, Scene& scene) {
   if (!keys.enter) state.input.enterLatch = 0;

@@ -2,18 +2,11 @@
 // the system menu, and the choice list.
 #pragma once
 
-#include "engine/engine_state.h"
-#include "platform/platform.h"
+#include "core/engine_state.h"
+#include "core/platform.h"
 #include "present/scene.h"
 
 namespace ks {
-
-// The system menu's rows, top to bottom.
-enum MenuRow { kSaveRow, kLoadRow, kCancelRow, kQuitRow, kTitleRow };
-
-// Runs the script from `scriptPos` to its next stop, and notes the page it
-// stopped on for the reader's aids.
-void RunStory(EngineState& state);
 
 // Runs one composed frame's screen: the keys act on the screen `uiMode`
 // names as the frame begins (a change made here shows from the next frame),

@@ -1,14 +1,12 @@
 #include "present/background.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
 
-#include "platform/file_io.h"
-#include "platform/story_path.h"
+#include "core/file_io.h"
+#include "core/story_path.h"
 #include "present/compose.h"
 
 namespace ks {
@@ -25,12 +23,6 @@ void BlitImage(Surface& target, const Image& image) {
   }
 }
 
-// What a file is now: where it lives, its size and its time.
-std::array<uint64_t, 5> Stamp(const struct stat& file) {
-  return {uint64_t(file.st_dev), uint64_t(file.st_ino), uint64_t(file.st_size), uint64_t(file.st_mtim.tv_sec),
-          uint64_t(file.st_mtim.tv_nsec)};
-}
-
 }  // namespace
 
 // A story that shows the same picture again and again (a run of "@G" before
@@ -42,9 +34,9 @@ bool LoadBackground(EngineState& state, Surface& target, const char* fileName, s
   DisplayState& display = state.display;
   const bool background = &target == &display.backgroundSurface;
   const std::string path = StoryPath(state.storyRoot, fileName);
-  struct stat file {};
-  const bool known = stat(path.c_str(), &file) == 0;
-  const bool holdsIt = background && known && path == display.picturePath && Stamp(file) == display.pictureStamp &&
+  std::array<uint64_t, 5> stamp{};
+  const bool known = FileStamp(path, &stamp);
+  const bool holdsIt = background && known && path == display.picturePath && stamp == display.pictureStamp &&
                        display.pictureGeneration == display.backgroundGeneration;
   Image image;
   if (!holdsIt) {
@@ -62,7 +54,7 @@ bool LoadBackground(EngineState& state, Surface& target, const char* fileName, s
     // The file's state is taken before the read: one written meanwhile
     // differs from it next time.
     display.picturePath = known ? path : std::string();
-    display.pictureStamp = Stamp(file);
+    display.pictureStamp = stamp;
     display.pictureGeneration = display.backgroundGeneration;
   }
   if (!holdsIt) BlitImage(target, image);

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "present/bmp_decode.h"
-#include "present/surface.h"
+#include "core/surface.h"
 
 namespace ks {
 

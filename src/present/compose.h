@@ -5,7 +5,7 @@
 // started from.
 #pragma once
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 #include "present/scene.h"
 
 namespace ks {

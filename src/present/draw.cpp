@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/sjis.h"
+#include "core/sjis.h"
 
 namespace ks {
 namespace {

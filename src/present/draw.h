@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "present/font.h"
-#include "present/surface.h"
+#include "core/surface.h"
 
 namespace ks {
 

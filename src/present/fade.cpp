@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "engine/limits.h"
+#include "core/limits.h"
 
 namespace ks {
 namespace {

@@ -1,7 +1,7 @@
 // The fade to black, one step a frame, in place on the visible surface.
 #pragma once
 
-#include "present/surface.h"
+#include "core/surface.h"
 
 namespace ks {
 

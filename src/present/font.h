@@ -15,13 +15,9 @@
 #include <string>
 #include <vector>
 
-namespace ks {
+#include "core/machine.h"
 
-struct FontRequest {
-  int cellHeight = 16;    // pixels from the top of the text cell to its bottom
-  bool heaviest = false;  // the heaviest weight there is, made bold when there is none
-  bool fixedPitch = false;
-};
+namespace ks {
 
 // One rendered character: a coverage mask (1 = ink) placed relative to the
 // pen position on the baseline.

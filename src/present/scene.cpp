@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "engine/engine_state.h"
-#include "engine/sjis.h"
+#include "core/engine_state.h"
+#include "core/sjis.h"
 
 namespace ks {
 namespace {

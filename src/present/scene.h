@@ -10,31 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "present/surface.h"
+#include "core/scene.h"
+#include "core/surface.h"
 
 namespace ks {
 
 struct PageState;
 struct ChoiceState;
-
-struct DrawOp {
-  enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText, kFill, kDarken };
-  Kind kind = Kind::kPageText;
-  Rect box;  // the rectangle of a box or of the page; x, y in left, top for text
-  Color color;
-  std::string text;  // the bytes drawn, up to the NUL
-
-  bool operator==(const DrawOp&) const = default;
-};
-
-struct Scene {
-  uint64_t background = 0;  // the background generation the frame was drawn on
-  std::vector<DrawOp> ops;
-
-  bool operator==(const Scene&) const = default;
-};
-
-enum class Notice { kSaved, kLoaded, kTitle, kSaveFailed };
 
 // The page text in white in its rectangle.
 void AddPageText(Scene& scene, const PageState& page);

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <sstream>
 
-#include "engine/sjis.h"
-#include "platform/file_io.h"
-#include "platform/xdg.h"
+#include "core/sjis.h"
+#include "core/file_io.h"
+#include "core/xdg.h"
 #include "reader/reader.h"
 
 namespace ks {

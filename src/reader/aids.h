@@ -15,8 +15,8 @@
 #include <string>
 #include <utility>
 
-#include "engine/engine_state.h"
-#include "platform/platform.h"
+#include "core/engine_state.h"
+#include "core/platform.h"
 #include "present/scene.h"
 
 namespace ks {

@@ -1,18 +1,16 @@
 #include "reader/reader.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <vector>
 
-#include "engine/report.h"
-#include "engine/screens.h"
-#include "engine/sjis.h"
-#include "platform/xdg.h"
-#include "present/png.h"
+#include "core/report.h"
+#include "core/sjis.h"
+#include "core/file_io.h"
+#include "core/xdg.h"
 #include "reader/key_help.h"
+#include "reader/story_run.h"
 
 namespace ks {
 namespace {
@@ -51,12 +49,11 @@ void TakeScreenshot(EngineState& state, uint32_t now) {
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M%S", &local);
   std::string path = folder + "/kamishibai-" + stamp + ".png";
-  struct stat info {};
-  for (int n = 2; stat(path.c_str(), &info) == 0 && n < 1000; ++n) {
+  for (int n = 2; PathExists(path) && n < 1000; ++n) {
     path = folder + "/kamishibai-" + stamp + "-" + std::to_string(n) + ".png";
   }
   std::string error;
-  if (!WritePng(path, state.display.primarySurface, &error)) {
+  if (!WritePicture(path, state.display.primarySurface, &error)) {
     Report(error);
     return;
   }

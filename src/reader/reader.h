@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/engine_state.h"
-#include "platform/platform.h"
+#include "core/engine_state.h"
+#include "core/platform.h"
 #include "present/scene.h"
 
 namespace ks {

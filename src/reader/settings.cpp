@@ -8,7 +8,6 @@
 #include "reader/settings.h"
 
 #include <ini.h>
-#include <sys/stat.h>
 #include <time.h>
 
 #include <algorithm>
@@ -17,8 +16,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/file_io.h"
-#include "platform/xdg.h"
+#include "core/file_io.h"
+#include "core/xdg.h"
 
 namespace ks {
 namespace {
@@ -158,9 +157,8 @@ bool LoadSettings(const std::string& path, Settings* settings, std::string* prob
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   RemoveStaleTemporaries(path, now);  // left by a write killed midway
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0 && errno == ENOENT) return true;  // none yet: the defaults
-  if (info.st_mode != 0 && !S_ISREG(info.st_mode)) {
+  if (PathMissing(path)) return true;  // none yet: the defaults
+  if (PathExists(path) && !IsRegularFile(path)) {
     *problems = "settings file " + path + " is not a regular file: the settings are neither read nor kept";
     return false;
   }
@@ -185,8 +183,7 @@ bool SaveSettings(const std::string& path, const Settings& before, const Setting
     return false;
   }
   std::string text;
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0 && errno == ENOENT) {
+  if (PathMissing(path)) {
     text =
         "# Kamishibai's settings, written by the player whenever one changes.\n"
         "# mode is fullscreen or window; the window's place is -1 when centred;\n"

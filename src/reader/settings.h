@@ -8,19 +8,9 @@
 
 #include <string>
 
+#include "core/settings.h"
+
 namespace ks {
-
-struct Settings {
-  bool fullScreen = true;
-  int windowWidth = 640, windowHeight = 480;
-  int windowX = -1, windowY = -1;  // -1: centred
-  int volume = 100;                // percent
-  bool muted = false;
-  int autoDelayMs = 1500;          // auto mode: a page shows this long
-  int autoCharMs = 50;             // and this much more per character
-
-  bool operator==(const Settings&) const = default;
-};
 
 // The settings file's path; "" when there is no home folder to keep it in.
 std::string SettingsPath();

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/report.h"
-#include "engine/screens.h"
-#include "engine/sjis.h"
-#include "platform/story_path.h"
+#include "core/report.h"
+#include "core/sjis.h"
+#include "core/story_path.h"
 #include "reader/aids.h"
+#include "reader/story_run.h"
 #include "present/background.h"
 #include "save/save_file.h"
 #include "script/label_index.h"

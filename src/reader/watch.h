@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 
 namespace ks {
 

@@ -4,8 +4,8 @@
 #include <ctime>
 #include <vector>
 
-#include "platform/file_io.h"
-#include "platform/story_path.h"
+#include "core/file_io.h"
+#include "core/story_path.h"
 #include "present/background.h"
 #include "sound/sound.h"
 

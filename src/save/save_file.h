@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 
 namespace ks {
 

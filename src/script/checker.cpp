@@ -38,9 +38,9 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/sjis.h"
-#include "platform/file_io.h"
-#include "platform/story_path.h"
+#include "core/sjis.h"
+#include "core/file_io.h"
+#include "core/story_path.h"
 #include "present/bmp_decode.h"
 #include "script/label_index.h"
 #include "script/script_file.h"

@@ -19,7 +19,7 @@
 
 #include <unordered_set>
 
-#include "engine/text_field.h"
+#include "core/text_field.h"
 #include "present/background.h"
 #include "save/save_file.h"
 #include "script/label_index.h"

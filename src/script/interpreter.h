@@ -1,7 +1,7 @@
 // The script interpreter.
 #pragma once
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 
 namespace ks {
 

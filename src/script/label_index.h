@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "engine/engine_state.h"
+#include "core/engine_state.h"
 
 namespace ks {
 

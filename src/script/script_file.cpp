@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <limits>
 
-#include "platform/file_io.h"
-#include "platform/story_path.h"
+#include "core/file_io.h"
+#include "core/story_path.h"
 
 namespace ks {
 

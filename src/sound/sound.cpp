@@ -1,8 +1,8 @@
 #include "sound/sound.h"
 
-#include "engine/text_field.h"
-#include "platform/file_io.h"
-#include "platform/story_path.h"
+#include "core/text_field.h"
+#include "core/file_io.h"
+#include "core/story_path.h"
 
 namespace ks {
 namespace {

@@ -4,8 +4,8 @@
 // starts the finished device again from its beginning.
 #pragma once
 
-#include "engine/engine_state.h"
-#include "platform/audio_device.h"
+#include "core/engine_state.h"
+#include "core/audio_device.h"
 
 namespace ks {
 

@@ -21,7 +21,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/report.h"
+#include "core/report.h"
 
 namespace ks {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/headless/simulated_audio.h"
-#include "platform/platform.h"
+#include "core/platform.h"
 
 namespace ks {
 

@@ -12,7 +12,7 @@
 #include <set>
 #include <string>
 
-#include "platform/audio_device.h"
+#include "core/audio_device.h"
 
 namespace ks {
 

@@ -33,7 +33,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "engine/report.h"
+#include "core/report.h"
 #include "platform/sdl/quiet_stderr.h"
 #include "sound/sound_check.h"
 

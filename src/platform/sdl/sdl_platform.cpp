@@ -20,9 +20,9 @@
 #include <cstring>
 #include <utility>
 
-#include "engine/limits.h"
-#include "engine/report.h"
-#include "engine/trace.h"
+#include "core/limits.h"
+#include "core/report.h"
+#include "core/trace.h"
 #include "platform/sdl/quiet_stderr.h"
 
 namespace ks {

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/key_tracker.h"
-#include "platform/platform.h"
+#include "core/key_tracker.h"
+#include "core/platform.h"
 #include "platform/sdl/mixer_audio.h"
 #include "reader/settings.h"
 

@@ -1,4 +1,4 @@
-#include "platform/background_writer.h"
+#include "platform/desktop/background_writer.h"
 
 namespace ks {
 

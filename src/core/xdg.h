@@ -1,6 +1,7 @@
 // The folders the freedesktop.org base directory rules give a program. With
 // no home folder (HOME unset) and no XDG variable for it, a folder is "":
-// nothing is kept rather than written into the working folder.
+// nothing is kept rather than written into the working folder. Each call
+// goes to the machine the backend gave (core/machine.h).
 #pragma once
 
 #include <string>

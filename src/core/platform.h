@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "platform/audio_device.h"
-#include "present/surface.h"
+#include "core/audio_device.h"
+#include "core/surface.h"
 
 namespace ks {
 

@@ -1,10 +1,10 @@
-#include "platform/install_paths.h"
+#include "platform/desktop/install_paths.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "platform/file_io.h"
+#include "core/file_io.h"
 
 namespace ks {
 namespace {

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "core/platform.h"
 
 namespace ks {
 

@@ -20,6 +20,10 @@ bool Cp932ToUtf8(const std::string& bytes, std::string* utf8);
 // Whether `bytes` are well-formed UTF-8.
 bool IsUtf8(const std::string& bytes);
 
+// The code point of one CP932 code (one byte below 0x100, else lead << 8 |
+// trail), or 0 when it is no character.
+uint32_t Cp932ToUnicode(uint16_t code);
+
 // The other way, for the player's own texts drawn with the story's fonts.
 bool Utf8ToCp932(const std::string& utf8, std::string* bytes);
 

@@ -1,4 +1,4 @@
-#include "platform/key_tracker.h"
+#include "core/key_tracker.h"
 
 namespace ks {
 

@@ -1,4 +1,4 @@
-#include "present/png.h"
+#include "platform/desktop/png.h"
 
 #include <png.h>
 

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/limits.h"
-#include "platform/audio_device.h"
-#include "present/scene.h"
-#include "present/surface.h"
-#include "reader/reader_state.h"
+#include "core/limits.h"
+#include "core/audio_device.h"
+#include "core/scene.h"
+#include "core/surface.h"
+#include "core/reader_state.h"
 
 namespace ks {
 

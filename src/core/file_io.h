@@ -1,13 +1,29 @@
-// Reading and replacing whole files, with a reason a user can act on.
+// Reading and replacing whole files, with a reason a user can act on. Each
+// call goes to the machine the backend gave (core/machine.h).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <string>
 #include <vector>
 
+#include "core/surface.h"
+
 namespace ks {
+
+// Whether something is at `path`; whether nothing is (an unreadable folder
+// is neither).
+bool PathExists(const std::string& path);
+bool PathMissing(const std::string& path);
+
+// Where the file at `path` lives, its size and its time, to tell a changed
+// file from the same one; all zero and false when there is none.
+bool FileStamp(const std::string& path, std::array<uint64_t, 5>* stamp);
+
+// Writes `surface` as a PNG picture.
+bool WritePicture(const std::string& path, const Surface& surface, std::string* error);
 
 // Whether `path` is a regular file (not a folder, FIFO or device).
 bool IsRegularFile(const std::string& path);

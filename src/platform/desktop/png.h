@@ -4,7 +4,7 @@
 #include <string>
 
 #include "present/bmp_decode.h"
-#include "present/surface.h"
+#include "core/surface.h"
 
 namespace ks {
 

@@ -1,4 +1,4 @@
-#include "platform/story_watch.h"
+#include "platform/desktop/story_watch.h"
 
 #include <dirent.h>
 #include <sys/epoll.h>
@@ -13,7 +13,7 @@
 #include <cstring>
 #include <deque>
 
-#include "engine/report.h"
+#include "core/report.h"
 
 namespace ks {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/xdg.h"
+#include "platform/desktop/desktop_machine.h"
 
 #include <sys/stat.h>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
-namespace ks {
+namespace ks::desktop {
 namespace {
 
 // The home folder, or "" without one: the working folder is no place for a
@@ -58,4 +58,4 @@ bool MakeFolders(const std::string& folder) {
   return mkdir(folder.c_str(), 0755) == 0 || (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
 }
 
-}  // namespace ks
+}  // namespace ks::desktop

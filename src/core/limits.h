@@ -22,6 +22,8 @@ inline constexpr int kLabelCount = 100;  // label numbers 0 to 99
 
 // The system menu's rows: save, load, cancel, quit, back to the title.
 inline constexpr int kMenuRows = 5;
+// The system menu's rows, top to bottom.
+enum MenuRow { kSaveRow, kLoadRow, kCancelRow, kQuitRow, kTitleRow };
 
 // Names kept in the save file, NUL included.
 inline constexpr size_t kBackgroundNameBytes = 20;

@@ -1,4 +1,4 @@
-#include "platform/file_io.h"
+#include "platform/desktop/desktop_machine.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-namespace ks {
+namespace ks::desktop {
 namespace {
 
 bool Fail(std::string* error, const std::string& what, const std::string& path, const char* why) {
@@ -177,4 +177,4 @@ void RemoveStaleTemporaries(const std::string& path, const timespec& start) {
   if (FollowLinks(&target) && target != path) RemoveTemporariesBefore(target, start);
 }
 
-}  // namespace ks
+}  // namespace ks::desktop

@@ -1,20 +1,16 @@
-#include "platform/story_path.h"
-
-#include <dirent.h>
-#include <sys/stat.h>
+#include "core/story_path.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "engine/sjis.h"
+#include "core/file_io.h"
+#include "core/machine.h"
+#include "core/sjis.h"
 
 namespace ks {
 namespace {
 
-bool Exists(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0;
-}
+bool Exists(const std::string& path) { return PathExists(path); }
 
 // The name's folders and file, "\" and "/" both separating. A 0x5C that
 // trails a lead byte is half of a character ("ソ" is 83 5C), not a separator.
@@ -58,12 +54,11 @@ bool SameIgnoringCase(const std::string& a, const std::string& b, bool shiftJis)
 std::vector<std::string> Candidates(const std::string& folder, const std::string& part, bool shiftJis) {
   std::vector<std::string> found;
   if (Exists(folder + "/" + part)) found.push_back(part);
-  if (DIR* dir = opendir(folder.c_str())) {
+  if (std::vector<std::string> names; TheMachine().ListFolder(folder, &names)) {
     std::vector<std::string> others;
-    while (const dirent* e = readdir(dir)) {
-      if (e->d_name != part && SameIgnoringCase(e->d_name, part, shiftJis)) others.emplace_back(e->d_name);
+    for (const std::string& name : names) {
+      if (name != part && SameIgnoringCase(name, part, shiftJis)) others.push_back(name);
     }
-    closedir(dir);
     std::sort(others.begin(), others.end());
     found.insert(found.end(), others.begin(), others.end());
   }

@@ -7,9 +7,9 @@
 #include <string>
 #include <utility>
 
-#include "engine/limits.h"
-#include "platform/platform.h"
-#include "reader/settings.h"
+#include "core/limits.h"
+#include "core/platform.h"
+#include "core/settings.h"
 
 namespace ks {
 
