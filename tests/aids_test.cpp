@@ -41,9 +41,12 @@ TEST_F(Aids, BacklogGoesBackAndReturnsToThePageExactlyWithoutMovingTheStory) {
   ASSERT_TRUE(Frames(". N . N . N . N"));  // past the newest it closes
   EXPECT_EQ(state_.reader.backlogShown, -1);
   EXPECT_EQ(state_.display.primarySurface.pixels, page);
-  ASSERT_TRUE(Frames("B E E"));  // Enter closes it, and does nothing more while held
-  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=p4");
-  ASSERT_TRUE(Frames(". E"));
+  ASSERT_TRUE(Frames("B E E"));  // Enter on an earlier page goes back to it, and does nothing more while held
+  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=p3");
+  EXPECT_EQ(state_.reader.backlog, (std::deque<std::string>{"p1", "p2", "p3"}));
+  ASSERT_TRUE(Frames("B . N E E"));  // on the newest page Enter only closes it
+  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=p3");
+  ASSERT_TRUE(Frames(". E . E"));
   EXPECT_EQ(PageString(state_), "p5");
 
   for (int i = 0; i < 240; ++i) ASSERT_TRUE(Frames(". E"));

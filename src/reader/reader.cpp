@@ -13,6 +13,7 @@
 #include "platform/xdg.h"
 #include "present/png.h"
 #include "reader/key_help.h"
+#include "reader/slots.h"
 
 namespace ks {
 namespace {
@@ -87,7 +88,8 @@ void PointerToKeys(EngineState& state, FrameKeys& keys) {
   const bool right = keys.rightButton && !reader.rightButtonWasDown;
   reader.leftButtonWasDown = keys.leftButton;
   reader.rightButtonWasDown = keys.rightButton;
-  if (reader.backlogShown >= 0) return;  // the backlog reads the wheel and buttons itself
+  // The backlog and the slots screens read the wheel and buttons themselves.
+  if (reader.backlogShown >= 0 || reader.place.slotsShown) return;
   ScreenState& screen = state.screen;
   if (OnPage(screen)) {
     if (left || keys.wheelDown) keys.enter = true;
@@ -155,6 +157,7 @@ void TakeReaderInput(EngineState& state, FrameKeys& keys, uint32_t now) {
 
 bool CloseReaderScreen(EngineState& state) {
   ReaderState& reader = state.reader;
+  if (CloseSlots(state)) return true;
   if (!reader.helpShown && reader.backlogShown < 0) return false;
   reader.helpShown = false;
   reader.backlogShown = -1;

@@ -9,6 +9,7 @@
 
 #include "engine/limits.h"
 #include "platform/platform.h"
+#include "reader/place_state.h"
 #include "reader/settings.h"
 
 namespace ks {
@@ -53,6 +54,8 @@ struct ReaderState {
   uint32_t runStart = 0;
   char runPageText[kPageBytes] = {};
   uint32_t runPageLength = 0;
+
+  PlaceState place;  // slots, the place kept on quit, going back
 };
 
 }  // namespace ks
