@@ -86,7 +86,13 @@ bool GoBack(EngineState& state, size_t index) {
   std::memcpy(reader.runPageText, s.runPageText, kPageBytes);
   reader.runPageLength = s.runPageLength;
 
-  LoadBackground(state, state.display.backgroundSurface, state.assets.backgroundFile);
+  if (state.assets.backgroundFile[0] == '\0') {
+    // No picture asked for yet: the black the story started on.
+    std::fill(state.display.backgroundSurface.pixels.begin(), state.display.backgroundSurface.pixels.end(), 0u);
+    ++state.display.backgroundGeneration;
+  } else {
+    LoadBackground(state, state.display.backgroundSurface, state.assets.backgroundFile);
+  }
   PlayBgm(state, state.assets.bgmFile);  // the page's music, from its start
   StopLoopSe(state);
   StopOneShotSe(state);
