@@ -44,6 +44,16 @@ Machine* machine = &noMachine;
 
 }  // namespace
 
+bool Machine::MapFile(const std::string& path, std::shared_ptr<const void>* keep, const uint8_t** bytes,
+                      size_t* size, std::string* error) {
+  auto read = std::make_shared<std::vector<uint8_t>>();
+  if (!ReadWholeFile(path, size_t{1} << 30, read.get(), error)) return false;
+  *bytes = read->data();
+  *size = read->size();
+  *keep = std::move(read);
+  return true;
+}
+
 void UseMachine(Machine* given) { machine = given ? given : &noMachine; }
 Machine& TheMachine() { return *machine; }
 

@@ -51,6 +51,11 @@ class Machine {
   virtual bool Stamp(const std::string& path, std::array<uint64_t, 5>* stamp) = 0;
   virtual bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>* bytes,
                              std::string* error) = 0;
+  // The regular file's bytes, valid while `keep` lives: mapped where the
+  // machine can, so a long piece of music costs only the pages read. By
+  // default read whole. False with a reason.
+  virtual bool MapFile(const std::string& path, std::shared_ptr<const void>* keep, const uint8_t** bytes,
+                       size_t* size, std::string* error);
   // Replaces the file whole (a new copy, then renamed over it), or leaves it.
   virtual bool ReplaceFile(const std::string& path, const uint8_t* bytes, size_t size, std::string* error) = 0;
   virtual void RemoveStaleTemporaries(const std::string& path, const timespec& start) = 0;

@@ -9,10 +9,8 @@
 // rate in one allocation, so a rate of a few hertz asks for gigabytes.
 #include "sound/sound_check.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <memory>
+
 
 #include <cerrno>
 #include <cmath>
@@ -21,6 +19,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/machine.h"
 #include "core/report.h"
 
 namespace ks {
@@ -434,24 +433,15 @@ bool CheckSoundBytes(const uint8_t* data, size_t size, std::string* why) {
 
 namespace {
 
-// Calls `use` with the file at `path` mapped, so that a long piece of music
-// costs only the pages that are read. False with a reason when it cannot.
+// Calls `use` with the bytes of the file at `path`, as the machine maps
+// them. False with a reason when it cannot.
 template <typename Use>
 bool WithMappedFile(const std::string& path, std::string* why, Use use) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Refuse(why, std::strerror(errno));
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return Refuse(why, "not a regular file");
-  }
-  const size_t size = size_t(info.st_size);
-  void* mapped = size ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0) : nullptr;
-  close(fd);
-  if (mapped == MAP_FAILED) return Refuse(why, std::strerror(errno));
-  const bool ok = use(static_cast<const uint8_t*>(mapped), size);
-  if (size) munmap(mapped, size);
-  return ok;
+  std::shared_ptr<const void> keep;
+  const uint8_t* bytes = nullptr;
+  size_t size = 0;
+  if (!TheMachine().MapFile(path, &keep, &bytes, &size, why)) return false;
+  return use(bytes, size);
 }
 
 }  // namespace
@@ -551,10 +541,8 @@ bool MidiSynthesizerSetUp() {
       list = end == std::string::npos ? "" : list.substr(end + 1);
     }
   }
-  struct stat info {};
-  return std::any_of(places.begin(), places.end(), [&](const std::string& p) {
-    return !p.empty() && stat(p.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-  });
+  return std::any_of(places.begin(), places.end(),
+                     [](const std::string& p) { return !p.empty() && TheMachine().IsRegularFile(p); });
 }
 
 bool SoundFileMayOpen(const std::string& path, std::set<std::string>* reported) {

@@ -43,6 +43,10 @@ class DesktopMachine : public Machine {
   bool ReplaceFile(const std::string& path, const uint8_t* bytes, size_t size, std::string* error) override {
     return desktop::ReplaceFile(path, bytes, size, error);
   }
+  bool MapFile(const std::string& path, std::shared_ptr<const void>* keep, const uint8_t** bytes, size_t* size,
+               std::string* error) override {
+    return desktop::MapFile(path, keep, bytes, size, error);
+  }
   void RemoveStaleTemporaries(const std::string& path, const timespec& start) override {
     desktop::RemoveStaleTemporaries(path, start);
   }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ bool IsRegularFile(const std::string& path);
 bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>* bytes, std::string* error);
 bool ReplaceFile(const std::string& path, const uint8_t* bytes, size_t size, std::string* error);
 void RemoveStaleTemporaries(const std::string& path, const timespec& start);
+bool MapFile(const std::string& path, std::shared_ptr<const void>* keep, const uint8_t** bytes, size_t* size,
+             std::string* error);
 
 // xdg.cpp: the freedesktop.org base directory rules (see core/xdg.h).
 std::string ConfigFolder();

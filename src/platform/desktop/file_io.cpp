@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -175,6 +176,31 @@ void RemoveStaleTemporaries(const std::string& path, const timespec& start) {
   // Those of a link's target lie beside the target.
   std::string target = path;
   if (FollowLinks(&target) && target != path) RemoveTemporariesBefore(target, start);
+}
+
+bool MapFile(const std::string& path, std::shared_ptr<const void>* keep, const uint8_t** bytes, size_t* size,
+             std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fail(std::strerror(errno));
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return fail("not a regular file");
+  }
+  const size_t length = size_t(info.st_size);
+  void* mapped = length ? mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0) : nullptr;
+  close(fd);
+  if (mapped == MAP_FAILED) return fail(std::strerror(errno));
+  *bytes = static_cast<const uint8_t*>(mapped);
+  *size = length;
+  *keep = std::shared_ptr<const void>(mapped, [length](const void* p) {
+    if (length) munmap(const_cast<void*>(p), length);
+  });
+  return true;
 }
 
 }  // namespace ks::desktop
