@@ -44,8 +44,7 @@ class Player : public ::testing::Test {
   }
   // Starts the player with `args` (the story folder when none), from the
   // folder above the story's.
-  void Launch(std::vector<std::string> args = {}, const std::map<std::string, std::string>& env = {},
-              bool waitForWindow = true) {
+  void Launch(std::vector<std::string> args = {}, const std::map<std::string, std::string>& env = {}) {
     std::map<std::string, std::string> all = {{"DISPLAY", x_->display()}, {"HOME", story_.root()},
                                               {"XDG_CONFIG_HOME", story_.Path("config")},
                                               {"XDG_DATA_HOME", story_.Path("data")}};
@@ -53,7 +52,6 @@ class Player : public ::testing::Test {
     if (args.empty()) args = {story_.root()};
     args.insert(args.begin(), KS_PLAYER);
     ASSERT_TRUE(player_.Start(args, launchDir_, all, story_.Path("player.log")));
-    if (!waitForWindow) return;
     // The window is named for the story's folder.
     const std::string folder = std::filesystem::path(args.back()).filename().string();
     ASSERT_TRUE(x_->WaitForWindow(folder + " — Kamishibai", 10000)) << Log();
@@ -66,8 +64,9 @@ class Player : public ::testing::Test {
   // The replay of `keys` on the same story: what the screen must show.
   Surface Replay(const std::string& keys) {
     test::StoryPlayer replay;
+    std::error_code ec;  // a story file the replay may lack
     for (const char* file : {"DATA/Script.txt", "bands.bmp", "DATA/save.txt"}) {
-      std::filesystem::copy(story_.Path(file), replay.story_.Path(file), ec_);
+      std::filesystem::copy(story_.Path(file), replay.story_.Path(file), ec);
     }
     replay.Start();
     EXPECT_TRUE(replay.Frames(keys));
@@ -121,7 +120,6 @@ class Player : public ::testing::Test {
     story_.WriteScript("@Gbands.bmp," + script);
   }
 
-  std::error_code ec_;  // a story file the replay may lack
   std::unique_ptr<test::XSession> x_;
   test::TempStory story_;
   test::Child player_;
