@@ -17,11 +17,7 @@ struct Expected {
   uint32_t line, column;
   std::string part;  // of the message
 };
-struct Case {
-  const char* what;
-  std::string script;
-  std::vector<Expected> want;
-};
+struct Case { const char* what; std::string script; std::vector<Expected> want; };
 
 std::string Repeat(const std::string& s, int n) {
   std::string out;

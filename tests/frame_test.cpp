@@ -24,11 +24,7 @@ using Story = test::FrameTest;
 
 // The keys of each screen, from the story's start: the state they leave.
 TEST_F(Story, KeysOnEachScreen) {
-  struct Case {
-    const char* script;
-    const char* keys;
-    const char* expected;
-  };
+  struct Case { const char* script; const char* keys; const char* expected; };
   const char* pages = "one@E@Rtwo@E@Rthree@E";
   const char* choices = "@Cleft,1\nright,2\nmiddle,3\n@\n@S1\nwent left@E\n@S2\nwent right@E";
   const Case cases[] = {
@@ -57,8 +53,7 @@ TEST_F(Story, KeysOnEachScreen) {
   for (const Case& c : cases) {
     test::StoryPlayer player;
     player.Start(c.script);
-    ASSERT_TRUE(player.Frames(c.keys));
-    EXPECT_EQ(player.Summary(), c.expected) << c.script << " / " << c.keys;
+    EXPECT_EQ(player.After(c.keys), c.expected) << c.script << " / " << c.keys;
   }
 }
 
@@ -159,11 +154,9 @@ TEST_F(Story, FadeTakesTwoFramesIsShownAndIsRedrawnAfterward) {
   EXPECT_EQ(CountShown(0, 0, 640, 480, 0), kAll);
   EXPECT_EQ(Summary(), "mode=0 cursor=0 page=next");
   EXPECT_EQ(platform_.presents(), presents + 2);  // each fade step is shown
-  ASSERT_TRUE(Frames("E"));  // held through the fade: fade frames keep the latch
-  EXPECT_EQ(PageString(state_), "next");
+  EXPECT_EQ(PageAfter("E"), "next");  // held through the fade: fade frames keep the latch
   EXPECT_GT(CountShown(0, 0, 640, 480, kWhitePixel), kAll - 2000);  // the same scene, drawn again
-  ASSERT_TRUE(Frames(". E"));
-  EXPECT_EQ(PageString(state_), "last");
+  EXPECT_EQ(PageAfter(". E"), "last");
   EXPECT_FALSE(Frames("X"));  // Escape, from any screen
 }
 
@@ -183,27 +176,22 @@ TEST_F(Story, NoticesSaveAndLoadFromTheMenu) {
   EXPECT_EQ(Shown(300, 245), kGrey);
   EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
 
-  ASSERT_TRUE(Frames("S D . E"));  // load
-  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=one loaded");
+  EXPECT_EQ(After("S D . E"), "mode=0 cursor=0 page=one loaded");  // load
   EXPECT_EQ(platform_.audio().starts(AudioChannel::kMusic), 2);
   EXPECT_EQ(state_.sound.loopSeChannel.playing, 1u);
   ASSERT_TRUE(Frames("E"));  // the press that loaded does not dismiss it
   EXPECT_EQ(state_.screen.loadedNotice, 1u);
   EXPECT_EQ(state_.sound.loopSeChannel.playing, 0u);  // stopped while the notice shows
-  ASSERT_TRUE(Frames(". E . E"));
-  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
+  EXPECT_EQ(After(". E . E"), "mode=0 cursor=0 page=onetwo");
 
   // A load that fails returns to the page; a save that fails says so until
   // a fresh Enter, and nothing else moves meanwhile.
   std::filesystem::remove(story_.Path("DATA/save.txt"));
-  ASSERT_TRUE(Frames(". S D . E"));
-  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
+  EXPECT_EQ(After(". S D . E"), "mode=0 cursor=0 page=onetwo");
   std::filesystem::remove_all(story_.Path("DATA"));
-  ASSERT_TRUE(Frames(". S E E . S"));
-  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo savefailed");
+  EXPECT_EQ(After(". S E E . S"), "mode=0 cursor=0 page=onetwo savefailed");
   EXPECT_EQ(CountShown(418, 214, 422, 246, 0xFFFFFF), 4 * 32);  // the box's margin, past its eleven characters
-  ASSERT_TRUE(Frames(". E"));
-  EXPECT_EQ(Summary(), "mode=0 cursor=0 page=onetwo");
+  EXPECT_EQ(After(". E"), "mode=0 cursor=0 page=onetwo");
 }
 
 TEST_F(Story, SoundsAcrossFramesAndTheTitleNotice) {
@@ -218,8 +206,7 @@ TEST_F(Story, SoundsAcrossFramesAndTheTitleNotice) {
   EXPECT_EQ(state_.sound.loopSeChannel.playing, 1u);
   ASSERT_TRUE(Frames("."));
   EXPECT_EQ(state_.sound.loopSeChannel.playing, 0u);  // stopped while the notice shows
-  ASSERT_TRUE(Frames("E"));
-  EXPECT_EQ(PageString(state_), "first");
+  EXPECT_EQ(PageAfter("E"), "first");
   // The first page started the effect again, and the same frame stopped it.
   EXPECT_EQ(platform_.audio().starts(AudioChannel::kLoopEffect), 2);
   EXPECT_EQ(state_.sound.loopSeChannel.playing, 0u);

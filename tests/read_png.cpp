@@ -11,11 +11,6 @@
 namespace ks::test {
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 bool Fail(std::string* error, const std::string& why) {
   if (error) *error = why;
   return false;
@@ -24,7 +19,7 @@ bool Fail(std::string* error, const std::string& why) {
 }  // namespace
 
 bool ReadPng(const std::string& path, Image* image, std::string* error) {
-  File file(std::fopen(path.c_str(), "rb"));
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
   if (!file) return Fail(error, "cannot read " + path + ": " + std::strerror(errno));
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -53,13 +48,8 @@ bool ReadPng(const std::string& path, Image* image, std::string* error) {
   data.resize(rowBytes * size_t(out.height));
   for (int y = 0; y < out.height; ++y) rows.push_back(data.data() + rowBytes * size_t(y));
   png_read_image(png, rows.data());
-  out.pixels.resize(size_t(out.width) * size_t(out.height));
-  for (int y = 0; y < out.height; ++y) {
-    uint32_t* dest = out.pixels.data() + size_t(y) * size_t(out.width);
-    for (int x = 0; x < out.width; ++x) {
-      const png_byte* p = rows[size_t(y)] + size_t(x) * 3;
-      dest[x] = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
-    }
+  for (size_t i = 0; i + 2 < data.size(); i += 3) {  // rows of RGB, unpadded
+    out.pixels.push_back((uint32_t(data[i]) << 16) | (uint32_t(data[i + 1]) << 8) | data[i + 2]);
   }
   png_destroy_read_struct(&png, &info, nullptr);
   *image = std::move(out);

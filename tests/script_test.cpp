@@ -66,11 +66,7 @@ TEST(ScriptFile, FieldsAndNumbers) {
 // The scan steps one byte past every definition's comma, so a definition
 // that starts right there is skipped; stories rely on these positions.
 TEST(LabelIndex, PositionsAndTheDefinitionsTheScanSkips) {
-  struct Case {
-    const char* script;
-    int label;
-    uint32_t position;
-  };
+  struct Case { const char* script; int label; uint32_t position; };
   const Case cases[] = {
       {"text@S5,more@S7,x", 5, 8},    {"text@S5,more@S7,x", 7, 16},
       {"x@S12\r\nend", 12, 7},       // the CR stays in the field; atol stops at it
@@ -117,11 +113,7 @@ class Interpreter : public ::testing::Test {
 };
 
 TEST_F(Interpreter, PagesCommandsAndText) {
-  struct Case {
-    const char* script;
-    int runs;
-    const char* expected;
-  };
+  struct Case { const char* script; int runs; const char* expected; };
   const Case cases[] = {
       {"first@Nsecond@Enext", 1, "first\nsecond|15"},
       {"first@Nsecond@Enext", 2, "first\nsecondnext|end"},  // text after "@E" joins the page
@@ -226,9 +218,7 @@ TEST(StoryPath, WindowsNamesFoundAsWrittenIgnoringCaseOrAsUtf8) {
     const StoryFile file = FindStoryFile(story.root(), c.name);
     EXPECT_EQ(file.found ? file.relative : "", c.relative) << c.name;
     EXPECT_EQ(file.exact, c.exact) << c.name;
-    if (file.found) {
-      EXPECT_EQ(file.path, story.Path(c.relative));
-    }
+    EXPECT_TRUE(!file.found || file.path == story.Path(c.relative)) << file.path;
   }
 }
 

@@ -79,6 +79,9 @@ class StoryPlayer {
   // Runs processed frames with replay-tool key tokens ("E", "D", ". E*3").
   // Returns false when the main loop ended instead.
   bool Frames(const std::string& tokens = ".");
+  // Frames(tokens), then Summary() or the page's text; "ended" when the loop ended.
+  std::string After(const std::string& tokens) { return Frames(tokens) ? Summary() : "ended"; }
+  std::string PageAfter(const std::string& tokens) { return Frames(tokens) ? PageString(state_) : "ended"; }
   // A pixel of the visible picture, and how many pixels in `box` are `rgb`.
   uint32_t Shown(int x, int y) const { return state_.display.primarySurface.Row(y)[x]; }
   int CountShown(int left, int top, int right, int bottom, uint32_t rgb) const;

@@ -1,6 +1,7 @@
 #include "x_session.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,11 +40,7 @@ bool Child::Start(const std::vector<std::string>& argv, const std::string& dir,
     if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(126);
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     const int log = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (log >= 0) {
-      dup2(log, STDOUT_FILENO);
-      dup2(log, STDERR_FILENO);
-      close(log);
-    }
+    if (log >= 0) dup2(log, STDOUT_FILENO), dup2(log, STDERR_FILENO), close(log);
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
@@ -69,8 +66,7 @@ bool Child::Wait(int ms, int* status) {
 
 bool XSession::Start(std::string* error, int width, int height) {
   if (std::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null") != 0) {
-    *error = "Xvfb and xdotool are needed (Debian: xvfb xdotool)";
-    return false;
+    return (*error = "Xvfb and xdotool are needed (Debian: xvfb xdotool)"), false;
   }
   // Xvfb picks a free display itself and writes its number to the pipe.
   // Without -noreset it resets when its last client leaves, and refuses the
@@ -81,26 +77,14 @@ bool XSession::Start(std::string* error, int width, int height) {
   if (!server_.Start({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0", screen, "-nolisten", "tcp",
                       "-noreset"},
                      "", {}, "/dev/null")) {
-    *error = "cannot start Xvfb";
-    return false;
+    return (*error = "cannot start Xvfb"), false;
   }
   close(pipeFds[1]);
-  std::string number;
-  char c = 0;
-  const long long end = NowMs() + 10000;
-  fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
-  while (NowMs() < end) {
-    const ssize_t n = read(pipeFds[0], &c, 1);
-    if (n == 1 && c == '\n') break;
-    if (n == 1) number += c;
-    if (n == 0) break;
-    if (n < 0) SleepMs(10);
-  }
+  std::string number;  // each byte within 10 s, until the line ends or Xvfb does
+  pollfd in{pipeFds[0], POLLIN, 0};
+  for (char c = 0; poll(&in, 1, 10000) > 0 && read(pipeFds[0], &c, 1) == 1 && c != '\n';) number += c;
   close(pipeFds[0]);
-  if (number.empty()) {
-    *error = "Xvfb did not start";
-    return false;
-  }
+  if (number.empty()) return (*error = "Xvfb did not start"), false;
   display_ = ":" + number;
   return true;
 }
@@ -118,10 +102,8 @@ bool XSession::WaitForWindow(const std::string& title, int ms) const {
   const long long end = NowMs() + ms;
   while (NowMs() < end) {
     // By its class, then its name: xdotool's name search misses UTF-8 titles.
-    if (Run("test \"$(xdotool search --onlyvisible --class '^kamishibai$' getwindowname 2>/dev/null)\" = '" + title +
-            "'") == 0) {
-      return true;
-    }
+    const std::string name = "$(xdotool search --onlyvisible --class '^kamishibai$' getwindowname 2>/dev/null)";
+    if (Run("test \"" + name + "\" = '" + title + "'") == 0) return true;
     SleepMs(50);
   }
   return false;
