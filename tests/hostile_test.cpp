@@ -527,6 +527,11 @@ TEST(Hostile, UnknownSettingsLinesAreKeptByteForByte) {
   expected.replace(expected.find("volume = 40"), 11, "volume = 50");
   expected.insert(expected.find("[plugins]"), "auto_char_ms = 60\n");
   EXPECT_EQ(std::string(after.begin(), after.end()), expected);
+  // An indented line is a line of its own, never more of the value above
+  // (the settings fuzz target's find: a key written above " 7 " became 7).
+  story.Write("settings.ini", "volume = 40\n 7 \n");
+  EXPECT_TRUE(LoadSettings(path, &settings, &problems));
+  EXPECT_EQ(settings.volume, 40);
 }
 
 // "The read marks ... are damaged" reached stderr in 1 run of 9: another

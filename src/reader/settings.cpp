@@ -90,7 +90,10 @@ char* FeedLine(char* out, int size, void* user) {
   auto& r = *static_cast<Reading*>(user);
   if (r.next >= r.parsed->lines.size() || size < 2) return nullptr;
   r.current = r.next++;
-  const std::string& line = r.parsed->lines[r.current];
+  // Fed without its leading blanks: libinih reads an indented line as more of
+  // the value above it, so a line after one of ours would change our value.
+  const std::string& whole = r.parsed->lines[r.current];
+  const std::string line = whole.substr(std::min(whole.find_first_not_of(" \t\r\f\v"), whole.size()));
   const size_t room = size_t(size) - 2;  // for '\n' and the NUL
   size_t length = line.size();
   if (line.find('\0') != std::string::npos || length > room) {
