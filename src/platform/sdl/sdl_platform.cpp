@@ -217,7 +217,6 @@ uint32_t SdlPlatform::NowMs() {
 }
 
 FrameKeys SdlPlatform::TakeKeys() {
-  DrainEvents();
   FrameKeys keys = keys_.Take();
   keys.pointerX = pointerX_;
   keys.pointerY = pointerY_;
@@ -226,7 +225,6 @@ FrameKeys SdlPlatform::TakeKeys() {
 }
 
 bool SdlPlatform::TakeMessage(Message* message) {
-  DrainEvents();
   if (messages_.empty()) return false;
   *message = messages_.front();
   messages_.pop_front();
@@ -351,7 +349,6 @@ void SdlPlatform::DrainEvents() {
 }
 
 bool SdlPlatform::InputWaiting() {
-  DrainEvents();
   return inputSinceFrame_ || keys_.HasPending() || pointerMoved_;
 }
 
