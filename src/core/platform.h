@@ -62,11 +62,6 @@ class Platform {
  public:
   virtual ~Platform() = default;
 
-  // Takes in what came from the outside (keys, the mouse, the window,
-  // sounds) since the last step. The main loop calls it once, first thing in
-  // every step; TakeMessage, InputWaiting and TakeKeys then read only what it
-  // took in, so one step sees one state of the world.
-  virtual void Poll() {}
   // Milliseconds on a clock that only moves forward (it may wrap at 2^32).
   virtual uint32_t NowMs() = 0;
   // The keys for the frame being processed; taken once per frame that reads

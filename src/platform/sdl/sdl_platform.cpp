@@ -217,6 +217,7 @@ uint32_t SdlPlatform::NowMs() {
 }
 
 FrameKeys SdlPlatform::TakeKeys() {
+  DrainEvents();
   FrameKeys keys = keys_.Take();
   keys.pointerX = pointerX_;
   keys.pointerY = pointerY_;
@@ -225,6 +226,7 @@ FrameKeys SdlPlatform::TakeKeys() {
 }
 
 bool SdlPlatform::TakeMessage(Message* message) {
+  DrainEvents();
   if (messages_.empty()) return false;
   *message = messages_.front();
   messages_.pop_front();
@@ -349,6 +351,7 @@ void SdlPlatform::DrainEvents() {
 }
 
 bool SdlPlatform::InputWaiting() {
+  DrainEvents();
   return inputSinceFrame_ || keys_.HasPending() || pointerMoved_;
 }
 

@@ -45,7 +45,6 @@ class SdlPlatform : public Platform {
   bool TakeModeChanged();
 
   uint32_t NowMs() override;
-  void Poll() override { DrainEvents(); }
   FrameKeys TakeKeys() override;
   bool TakeMessage(Message* message) override;
   void WaitForMessage(uint32_t ms) override;
