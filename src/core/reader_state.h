@@ -41,7 +41,6 @@ struct ReaderState {
   // Skip: held with Ctrl, or left on with Tab (skipAll: unread pages too).
   bool skipOn = false, skipAll = false, skipAllAlways = false;
   bool skippedLastFrame = false;
-  bool skipping = false;  // skip is on: fades complete at once, effects stay quiet
   // Auto mode, and when the page on the screen first showed.
   bool autoOn = false;
   uint32_t pageShownAt = 0;

@@ -151,8 +151,7 @@ void DriveAids(EngineState& state, FrameKeys& keys, uint32_t now) {
   // consults it, wherever it starts (a fade's end, a choice taken, the title
   // notice, watch mode): what a skip plays but the reader would not hear,
   // one-shot effects and the page sound, is not started.
-  reader.skipping = reader.skippedLastFrame || keys.ctrl || reader.skipOn;
-  state.sound.quietEffects = reader.skipping;
+  state.sound.quietEffects = reader.skippedLastFrame || keys.ctrl || reader.skipOn;
   if (reader.skippedLastFrame) {
     PressEnterForTheReader(state, keys);
     return;
@@ -165,7 +164,8 @@ void DriveAids(EngineState& state, FrameKeys& keys, uint32_t now) {
   }
 }
 
-bool SkipsFades(const EngineState& state) { return state.reader.skipping; }
+// Skip is on exactly while the sound keeps its effects quiet.
+bool SkipsFades(const EngineState& state) { return state.sound.quietEffects; }
 
 void AddAidMarks(Scene& scene, EngineState& state, uint32_t now) {
   ReaderState& reader = state.reader;

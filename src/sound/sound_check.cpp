@@ -453,7 +453,9 @@ bool CheckSoundFile(const std::string& path, std::string* why) {
 std::string SoundFilePlayProblem(const std::string& path, const std::string& name, bool music) {
   std::string problem, why;
   WithMappedFile(path, &why, [&](const uint8_t* data, size_t size) {
-    problem = SoundPlayProblem(data, size, name, music, MidiSynthesizerSetUp());
+    // Where a soundfont might be is looked for only when the file is MIDI.
+    const bool midi = FormatOfContent(data, size) == SoundFormat::kMidi || FormatOfName(name) == SoundFormat::kMidi;
+    problem = SoundPlayProblem(data, size, name, music, !midi || MidiSynthesizerSetUp());
     return true;
   });
   return problem;
