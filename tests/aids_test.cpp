@@ -153,10 +153,10 @@ TEST_F(Aids, AutoWaitsForTheTimeAndTheSoundsAndStopsAtAKey) {
   // The speed keys step along fixed rungs: [ ] ] [ comes back exactly.
   const Settings start = state_.reader.settings;
   std::vector<std::pair<int, int>> seen;
-  for (ReaderKey key : {ReaderKey::kAutoSlower, ReaderKey::kAutoFaster, ReaderKey::kAutoFaster, ReaderKey::kAutoSlower}) {
-    FrameKeys keys;
-    keys.Press(key);
-    DriveAids(state_, keys, 0);
+  for (Intent key : {Intent::kAutoSlower, Intent::kAutoFaster, Intent::kAutoFaster, Intent::kAutoSlower}) {
+    Intents intents;
+    intents.Add(key);
+    DriveAids(state_, intents, 0);
     seen.emplace_back(state_.reader.settings.autoDelayMs, state_.reader.settings.autoCharMs);
   }
   EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{2000, 60}, {1500, 50}, {1200, 40}, {1500, 50}}));

@@ -71,7 +71,9 @@ TEST_F(Reader, TheMouseActsAsTheStorysKeys) {
   Frame({});
   EXPECT_EQ(Summary(), "mode=0 cursor=0 page=three");
   Frame(Pointer(10, 10, false, true));  // right: the menu
-  Frame(Pointer(290, 265));              // over the fourth row
+  Frame(Pointer(290, 265));              // where its fourth row comes, before it shows: nothing
+  EXPECT_EQ(Summary(), "mode=-1 cursor=0 page=three");
+  Frame(Pointer(290, 266));  // over the fourth row, drawn
   EXPECT_EQ(Summary(), "mode=-1 cursor=3 page=three");
   Frame(Pointer(10, 10, false, false));
   Frame(Pointer(10, 10, false, true));  // right again: cancel

@@ -34,15 +34,23 @@ bool KeyTracker::HasPending() const {
   return false;
 }
 
+void KeyTracker::Swallow() {
+  // Ctrl is not a press: skipping goes on while it is held.
+  for (int k = 0; k < kKeyCount; ++k) tracks_[k].swallowed = tracks_[k].level && Key(k) != Key::kCtrl;
+}
+
 FrameKeys KeyTracker::Take() {
   FrameKeys keys;
   for (int k = 0; k < kKeyCount; ++k) {
     Track& t = tracks_[k];
+    const bool was = t.level;
     if (t.pending > 0) {
       t.level = !t.level;
       --t.pending;
     }
-    keys[Key(k)] = t.level;
+    t.swallowed = t.swallowed && t.level;
+    keys[Key(k)] = t.level && !t.swallowed;
+    if (keys[Key(k)] && !was) keys.wentDown |= uint16_t(1u << k);
   }
   for (unsigned k = 0; k < kReaderKeys; ++k) {
     if (presses_[k] > 0) {

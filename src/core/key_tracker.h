@@ -7,6 +7,10 @@
 // through whole frames would. The reader's keys have no level: each press
 // shows in a frame of its own. Up to 16 presses of one key wait their turn;
 // a hand faster than that for longer than frames come loses the rest.
+//
+// It is the one place that tells a press from a hold: a snapshot marks the
+// keys that went down since the one before (FrameKeys::wentDown), and keys
+// can be swallowed, reading as up until they are released.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +29,9 @@ class KeyTracker {
   void Press(ReaderKey key);
   // The keys for this frame; what they report is consumed.
   FrameKeys Take();
+  // The keys the last snapshot reported down read as up from the next one
+  // on, until a snapshot sees them up.
+  void Swallow();
   // Whether `key` is physically down now.
   bool IsDown(Key key) const;
   // Whether a change waits for the next snapshot.
@@ -34,6 +41,7 @@ class KeyTracker {
   struct Track {
     bool level = false;    // as last reported
     uint8_t pending = 0;   // transitions since, alternating from `level`
+    bool swallowed = false;  // reads as up until `level` goes up
   };
   static constexpr uint8_t kMaxPending = 2 * kMaxPresses;
   static constexpr unsigned kReaderKeys = 32;  // bits of FrameKeys::readerKeys

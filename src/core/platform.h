@@ -30,6 +30,7 @@ struct FrameKeys {
   bool enter = false, space = false, up = false, down = false;
   bool leftButton = false, rightButton = false, wheelDown = false, wheelUp = false, ctrl = false;
   uint32_t readerKeys = 0;  // ReaderKey bits pressed since the last snapshot
+  uint16_t wentDown = 0;    // Key bits down now and up in the last snapshot: a press
   // Where the pointer is, in the picture's own 640 x 480 pixels whatever the
   // window's size (-1 off the picture), and whether it moved.
   int pointerX = -1, pointerY = -1;
@@ -40,6 +41,7 @@ struct FrameKeys {
     return *levels[int(key)];
   }
   bool Pressed(ReaderKey key) const { return readerKeys & (1u << unsigned(key)); }
+  bool WentDown(Key key) const { return wentDown & (1u << unsigned(key)); }
   void Press(ReaderKey key) { readerKeys |= 1u << unsigned(key); }
   bool AnyStoryKey() const { return enter || space || up || down; }
   // Any key, button or wheel notch but Ctrl, and any reader key but those in
@@ -62,11 +64,18 @@ class Platform {
  public:
   virtual ~Platform() = default;
 
+  // Takes in what came from the outside (keys, the mouse, the window,
+  // sounds): the main loop calls it once, first thing in every step, and
+  // TakeMessage, InputWaiting and TakeKeys only read what it took in.
+  virtual void Poll() {}
   // Milliseconds on a clock that only moves forward (it may wrap at 2^32).
   virtual uint32_t NowMs() = 0;
   // The keys for the frame being processed; taken once per frame that reads
   // keys (a fade frame reads none, so a press waits for the frame after).
   virtual FrameKeys TakeKeys() = 0;
+  // The story's keys and the buttons down now read as up until released:
+  // the press that closed a reader's screen does nothing else.
+  virtual void SwallowHeldKeys() = 0;
   // Takes the oldest waiting message. Returns false when none waits.
   virtual bool TakeMessage(Message* message) = 0;
   // Returns when a message is waiting or `ms` milliseconds have passed.

@@ -11,12 +11,26 @@
 
 namespace ks {
 
+// The lists a reader picks rows from, and where a row was drawn: its line
+// across the list's width, 8 pixels either side of its text.
+enum class RowList : uint8_t { kNone, kMenu, kChoices };
+struct RowBox {
+  RowList list = RowList::kNone;
+  int row = -1;
+  Rect box;
+};
+
 struct DrawOp {
   enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText, kFill, kDarken };
   Kind kind = Kind::kPageText;
   Rect box;  // the rectangle of a box or of the page; x, y in left, top for text
   Color color;
   std::string text;  // the bytes drawn, up to the NUL
+  // A row of a list (kMenuText): its number, and the line it is hit on,
+  // from 8 pixels left of the text to 8 pixels right of it or `box.right`,
+  // whichever is further, and from `box.top` to `box.bottom`.
+  RowList list = RowList::kNone;
+  int row = -1;
 
   bool operator==(const DrawOp&) const = default;
 };
@@ -24,9 +38,20 @@ struct DrawOp {
 struct Scene {
   uint64_t background = 0;  // the background generation the frame was drawn on
   std::vector<DrawOp> ops;
+  // Where the rows were drawn, as the font drew them; filled in by drawing,
+  // and not part of what the scene is.
+  std::vector<RowBox> rows;
 
-  bool operator==(const Scene&) const = default;
+  bool operator==(const Scene& other) const { return background == other.background && ops == other.ops; }
 };
+
+// The row drawn at (x, y); a box of no list when there is none.
+inline RowBox RowAt(const Scene& scene, int x, int y) {
+  for (const RowBox& r : scene.rows) {
+    if (x >= r.box.left && x < r.box.right && y >= r.box.top && y < r.box.bottom) return r;
+  }
+  return {};
+}
 
 enum class Notice { kSaved, kLoaded, kTitle, kSaveFailed };
 

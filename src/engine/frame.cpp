@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "engine/intents.h"
 #include "engine/screens.h"
 #include "present/compose.h"
 #include "present/fade.h"
@@ -10,6 +11,16 @@
 #include "reader/story_run.h"
 
 namespace ks {
+namespace {
+
+// The reader's screens, offered each frame's intents in this order before
+// the story's screen. A new one is a function here, with its state in
+// ReaderState, its scene drawn into the frame's (or, over everything, by
+// AddReaderOverlays), and Escape closing it in CloseReaderScreen.
+using ReaderScreen = ScreenTurn (*)(EngineState&, Intents&, Scene&);
+constexpr ReaderScreen kReaderScreens[] = {HelpScreen, BacklogScreen};
+
+}  // namespace
 
 uint32_t TimeToNextFrame(const EngineState& state, uint32_t now) {
   const uint32_t since = now - state.screen.lastFrameTime;
@@ -33,12 +44,21 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
     return true;
   }
 
-  FrameKeys keys = platform.TakeKeys();
-  TakeReaderInput(state, keys, now);
+  // The frame's input, decided once, then offered to the owners of the
+  // screens in turn: the reader's controls, the reader's screens, the aids,
+  // and the story's screen last.
+  Intents intents = ReadIntents(platform.TakeKeys(), state.display);
+  ReaderControls(state, intents, now);
   Scene scene = BeginFrame(state.display);
-  if (!BacklogFrame(state, keys, scene)) {
-    DriveAids(state, keys, now);
-    const bool shown = HandleKeys(state, keys, scene);
+  bool storyWaits = false;
+  for (const ReaderScreen screen : kReaderScreens) {
+    const ScreenTurn turn = screen(state, intents, scene);
+    if (turn == ScreenTurn::kClosed) platform.SwallowHeldKeys();
+    if ((storyWaits = turn == ScreenTurn::kTookFrame)) break;
+  }
+  if (!storyWaits) {
+    DriveAids(state, intents, now);
+    const bool shown = HandleKeys(state, intents, scene);
     if (!shown) {
       AbandonFrame(state.display);
       state.display.settled = false;

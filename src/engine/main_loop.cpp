@@ -56,6 +56,7 @@ bool StartUp(EngineState& state, Platform& platform, std::string* error) {
 
 bool MainLoopStep(EngineState& state, Platform& platform) {
   if (state.screen.quitRequested) return false;
+  platform.Poll();
   Message message;
   if (platform.TakeMessage(&message)) {
     if (message.kind == Message::Kind::kQuit) return false;

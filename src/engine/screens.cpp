@@ -22,11 +22,44 @@
 namespace ks {
 namespace {
 
+// The story's keys as the frame's screen sees them.
+struct StoryKeys {
+  bool enter = false, space = false, up = false, down = false;
+};
+
+// The held keys, and what the mouse and the reader's aids mean on the screen
+// that is up: on a page a click (or the wheel turned down) is Enter and a
+// right click Space; over a list the pointer moves the cursor as Up and Down
+// would, a click takes the row under it, and a right click takes the menu's
+// cancel. A page turned by skip or auto mode is Enter pressed afresh.
+StoryKeys StoryKeysOf(EngineState& state, const Intents& intents) {
+  ScreenState& screen = state.screen;
+  StoryKeys keys{intents.Has(Intent::kAdvance), intents.Has(Intent::kMenu), intents.Has(Intent::kUp),
+                 intents.Has(Intent::kDown)};
+  if (intents.Has(Intent::kTurnPage)) {
+    keys.enter = true;
+    state.input.enterLatch = 0;
+  }
+  if (OnPage(screen)) {
+    keys.enter = keys.enter || intents.Has(Intent::kClick) || intents.Has(Intent::kWheelNewer);
+    keys.space = keys.space || intents.Has(Intent::kCancel);
+    return keys;
+  }
+  const RowList list = InMenu(screen) ? RowList::kMenu : ChoiceCount(screen) > 0 ? RowList::kChoices : RowList::kNone;
+  if (intents.PointsAtRow(list) || intents.TakesRow(list)) screen.cursor = intents.row.row;
+  keys.enter = keys.enter || intents.TakesRow(list);
+  if (list == RowList::kMenu && intents.Has(Intent::kCancel)) {
+    screen.cursor = kCancelRow;
+    keys.enter = true;
+  }
+  return keys;
+}
+
 // Enter acts: it is down and has not acted since it was last seen up.
-bool EnterActs(const EngineState& state, const FrameKeys& keys) { return keys.enter && !state.input.enterLatch; }
+bool EnterActs(const EngineState& state, const StoryKeys& keys) { return keys.enter && !state.input.enterLatch; }
 
 // Up and Down with their latches; the cursor stays within [0, last].
-void MoveCursor(EngineState& state, const FrameKeys& keys, uint32_t& upLatch, uint32_t& downLatch, int32_t last) {
+void MoveCursor(EngineState& state, const StoryKeys& keys, uint32_t& upLatch, uint32_t& downLatch, int32_t last) {
   int32_t& cursor = state.screen.cursor;
   if (keys.up && !upLatch) {
     upLatch = 1;
@@ -42,7 +75,7 @@ void MoveCursor(EngineState& state, const FrameKeys& keys, uint32_t& upLatch, ui
 
 // A notice shows until a fresh Enter; `onDismiss` runs when it goes.
 template <typename OnDismiss>
-void ShowNotice(EngineState& state, const FrameKeys& keys, Scene& scene, uint32_t& flag, Notice notice,
+void ShowNotice(EngineState& state, const StoryKeys& keys, Scene& scene, uint32_t& flag, Notice notice,
                 OnDismiss onDismiss) {
   if (!flag) return;
   if (EnterActs(state, keys)) {
@@ -53,7 +86,7 @@ void ShowNotice(EngineState& state, const FrameKeys& keys, Scene& scene, uint32_
   AddNotice(scene, notice);
 }
 
-void TextPage(EngineState& state, const FrameKeys& keys, Scene& scene) {
+void TextPage(EngineState& state, const StoryKeys& keys, Scene& scene) {
   ScreenState& screen = state.screen;
   if (!AnyNotice(screen)) {
     if (EnterActs(state, keys)) {
@@ -79,7 +112,7 @@ void TextPage(EngineState& state, const FrameKeys& keys, Scene& scene) {
 }
 
 // Returns false when the frame ends here, without a flip (after a load).
-bool SystemMenu(EngineState& state, const FrameKeys& keys, Scene& scene) {
+bool SystemMenu(EngineState& state, const StoryKeys& keys, Scene& scene) {
   ScreenState& screen = state.screen;
   AddSystemMenu(scene, screen.cursor);
   if (EnterActs(state, keys)) {
@@ -119,7 +152,7 @@ bool SystemMenu(EngineState& state, const FrameKeys& keys, Scene& scene) {
   return true;
 }
 
-void ChoiceList(EngineState& state, const FrameKeys& keys, Scene& scene) {
+void ChoiceList(EngineState& state, const StoryKeys& keys, Scene& scene) {
   ScreenState& screen = state.screen;
   const int32_t count = ChoiceCount(screen);
   AddChoiceList(scene, state.choices, count, screen.cursor);
@@ -136,7 +169,8 @@ void ChoiceList(EngineState& state, const FrameKeys& keys, Scene& scene) {
 
 }  // namespace
 
-bool HandleKeys(EngineState& state, const FrameKeys& keys, Scene& scene) {
+bool HandleKeys(EngineState& state, const Intents& intents, Scene& scene) {
+  const StoryKeys keys = StoryKeysOf(state, intents);
   if (!keys.enter) state.input.enterLatch = 0;
   const ScreenState& screen = state.screen;
   if (OnPage(screen)) {

@@ -1,12 +1,15 @@
 #include "present/compose.h"
 
+#include <algorithm>
+
 #include "present/draw.h"
 #include "present/font.h"
 
 namespace ks {
 namespace {
 
-void Draw(EngineState& state, const DrawOp& op) {
+// Draws `op`; a row of a list is recorded in `rows` where its text went.
+void Draw(EngineState& state, const DrawOp& op, std::vector<RowBox>& rows) {
   Surface& target = state.display.backBuffer;
   Font* menuFont = state.fonts.menuFont.get();
   Font* pageFont = state.fonts.pageFont.get();
@@ -17,7 +20,11 @@ void Draw(EngineState& state, const DrawOp& op) {
       break;
     case DrawOp::Kind::kBox: RoundRect(target, op.box); break;
     case DrawOp::Kind::kMenuText:
-      if (menuFont) TextOut(target, *menuFont, op.box.left, op.box.top, text.data(), text.size(), op.color);
+      if (!menuFont) break;
+      if (const int end = TextOut(target, *menuFont, op.box.left, op.box.top, text.data(), text.size(), op.color);
+          op.list != RowList::kNone) {
+        rows.push_back({op.list, op.row, {op.box.left - 8, op.box.top, std::max(end + 8, op.box.right), op.box.bottom}});
+      }
       break;
     case DrawOp::Kind::kNoticeText:
       if (pageFont) TextOut(target, *pageFont, op.box.left, op.box.top, text.data(), text.size(), op.color);
@@ -51,7 +58,7 @@ bool ComposeFrame(EngineState& state, Scene scene) {
   display.settled = shown;
   if (!shown) {
     SaveFrameBackground(display);
-    for (const DrawOp& op : scene.ops) Draw(state, op);
+    for (const DrawOp& op : scene.ops) Draw(state, op, scene.rows);
     display.shownScene = std::move(scene);
     display.sceneShown = true;
   }

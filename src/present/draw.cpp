@@ -83,7 +83,7 @@ void FillRect(Surface& surface, const Rect& box, Color color) {
   for (int y = clip.top; y < clip.bottom; ++y) std::fill(surface.Row(y) + clip.left, surface.Row(y) + clip.right, color.Pixel());
 }
 
-void TextOut(Surface& surface, Font& font, int x, int y, const char* text, size_t length, Color color) {
+int TextOut(Surface& surface, Font& font, int x, int y, const char* text, size_t length, Color color) {
   const Rect clip{0, 0, surface.width, surface.height};
   const int baseline = y + font.ascent();
   for (size_t i = 0; i < length && text[i] != '\0';) {
@@ -93,6 +93,7 @@ void TextOut(Surface& surface, Font& font, int x, int y, const char* text, size_
     x += glyph.advance;
     i += c.bytes;
   }
+  return x;
 }
 
 void DrawText(Surface& surface, Font& font, const char* text, size_t length, const Rect& box, Color color) {

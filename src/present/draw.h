@@ -22,7 +22,8 @@ void FillRect(Surface& surface, const Rect& box, Color color);
 
 // Draws one line of code page 932 text, at most `length` bytes and up to its
 // NUL, with the top-left of its first cell at (x, y); only the ink is drawn.
-void TextOut(Surface& surface, Font& font, int x, int y, const char* text, size_t length, Color color);
+// Returns where the pen stopped: the x just right of the text.
+int TextOut(Surface& surface, Font& font, int x, int y, const char* text, size_t length, Color color);
 
 // Draws text into `box` as the page does: no word wrapping; a new line at a
 // line feed, a carriage return or the pair CR LF; ink outside the box is cut

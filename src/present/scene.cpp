@@ -65,31 +65,19 @@ void AddNotice(Scene& scene, Notice notice) {
 void AddSystemMenu(Scene& scene, int32_t cursor) {
   scene.ops.push_back({DrawOp::Kind::kBox, kMenuBox, kBlack, {}});
   for (int row = 0; row < kMenuRows; ++row) {
-    AddText(scene, DrawOp::Kind::kMenuText, kMenuTextX, kMenuTextY + kRowPitch * row,
-            Bytes(kMenuRowText[row], sizeof kMenuRowText[row]), row == cursor ? kHighlight : kBlack);
+    const int y = kMenuTextY + kRowPitch * row;
+    scene.ops.push_back({DrawOp::Kind::kMenuText, {kMenuTextX, y, kMenuBox.right, y + kRowPitch},
+                         row == cursor ? kHighlight : kBlack, Bytes(kMenuRowText[row], sizeof kMenuRowText[row]),
+                         RowList::kMenu, row});
   }
 }
 
 void AddChoiceList(Scene& scene, const ChoiceState& choices, int32_t count, int32_t cursor) {
   for (int i = 0; i < count && i < kMaxChoices; ++i) {
-    AddText(scene, DrawOp::Kind::kMenuText, choices.choiceX, choices.choiceY + kRowPitch * i,
-            Bytes(choices.choiceTexts[i], kChoiceTextBytes), i == cursor ? kHighlight : kWhite);
+    const int x = choices.choiceX, y = choices.choiceY + kRowPitch * i;
+    scene.ops.push_back({DrawOp::Kind::kMenuText, {x, y, x, y + kRowPitch}, i == cursor ? kHighlight : kWhite,
+                         Bytes(choices.choiceTexts[i], kChoiceTextBytes), RowList::kChoices, i});
   }
-}
-
-int MenuRowAt(int x, int y) {
-  if (x < kMenuBox.left || x >= kMenuBox.right || y < kMenuTextY) return -1;
-  const int row = (y - kMenuTextY) / kRowPitch;
-  return row < kMenuRows ? row : -1;
-}
-
-// A choice is as wide as its bytes in the menu font: 8 pixels a byte.
-int ChoiceAt(const ChoiceState& choices, int32_t count, int x, int y) {
-  if (y < choices.choiceY || x < choices.choiceX - 8) return -1;
-  const int i = (y - choices.choiceY) / kRowPitch;
-  if (i >= count || i >= kMaxChoices) return -1;
-  const int width = int(strnlen(choices.choiceTexts[i], kChoiceTextBytes)) * 8;
-  return x < choices.choiceX + width + 8 ? i : -1;
 }
 
 void AddBacklogPage(Scene& scene, const std::string& text, size_t n, size_t total) {

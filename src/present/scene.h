@@ -27,10 +27,6 @@ void AddSystemMenu(Scene& scene, int32_t cursor);
 // The first `count` choices in white, the one at `cursor` highlighted.
 void AddChoiceList(Scene& scene, const ChoiceState& choices, int32_t count, int32_t cursor);
 
-// The menu row, or the choice, drawn at picture point (x, y); -1 for none.
-int MenuRowAt(int x, int y);
-int ChoiceAt(const ChoiceState& choices, int32_t count, int x, int y);
-
 // The reader's marks over the picture: the volume (0 to 100, or muted),
 // that a screenshot was taken, and a box of help lines (code page 932).
 void AddVolumeMark(Scene& scene, int volume, bool muted);

@@ -66,11 +66,6 @@ int StepAlong(const int (&ladder)[N], int value, bool down) {
   return value;
 }
 
-void PressEnterForTheReader(EngineState& state, FrameKeys& keys) {
-  keys.enter = true;
-  state.input.enterLatch = 0;
-}
-
 }  // namespace
 
 void NoteRun(EngineState& state, uint32_t start) {
@@ -92,46 +87,45 @@ void NoteLoadedPage(EngineState& state) {
   state.reader.pageShownAt = state.screen.lastFrameTime;
 }
 
-bool BacklogFrame(EngineState& state, FrameKeys& keys, Scene& scene) {
+ScreenTurn BacklogScreen(EngineState& state, Intents& intents, Scene& scene) {
   ReaderState& reader = state.reader;
-  const bool older = keys.Pressed(ReaderKey::kBacklogOlder) || keys.wheelUp;
+  const bool older = intents.Has(Intent::kBacklogOlder) || intents.Has(Intent::kWheelOlder);
   const int pages = int(reader.backlog.size());
   if (reader.backlogShown < 0) {
     if (!older || !OnPage(state.screen) || AnyNotice(state.screen) || state.screen.fadeActive || pages == 0) {
-      return false;
+      return ScreenTurn::kNotUp;
     }
     reader.backlogShown = 0;  // the page on the screen; the next step back shows the one before
   }
-  bool close = keys.enter || keys.rightButton || keys.Pressed(ReaderKey::kBacklogClose);
+  bool close = intents.Has(Intent::kAdvance) || intents.Has(Intent::kCancel) || intents.Has(Intent::kBacklogClose);
   if (older) reader.backlogShown = std::min(reader.backlogShown + 1, pages - 1);
-  if (keys.Pressed(ReaderKey::kBacklogNewer) || keys.wheelDown) close = close || --reader.backlogShown < 0;
+  if (intents.Has(Intent::kBacklogNewer) || intents.Has(Intent::kWheelNewer)) close = close || --reader.backlogShown < 0;
   if (close) {
     // Back to the page exactly as it was; the key that closed it does
     // nothing else.
     reader.backlogShown = -1;
-    SwallowHeldKeys(reader, keys);
-    return false;
+    intents.DropStoryInput();
+    return ScreenTurn::kClosed;
   }
   const size_t index = size_t(pages - 1 - reader.backlogShown);
   AddBacklogPage(scene, reader.backlog[index], index + 1, size_t(pages));
-  return true;
+  return ScreenTurn::kTookFrame;
 }
 
-void DriveAids(EngineState& state, FrameKeys& keys, uint32_t now) {
+void DriveAids(EngineState& state, Intents& intents, uint32_t now) {
   ReaderState& reader = state.reader;
   Settings& settings = reader.settings;
-  if (keys.Pressed(ReaderKey::kSkip)) reader.skipOn = !reader.skipOn, reader.skipAll = false;
-  if (keys.Pressed(ReaderKey::kSkipAll)) {
+  if (intents.Has(Intent::kSkip)) reader.skipOn = !reader.skipOn, reader.skipAll = false;
+  if (intents.Has(Intent::kSkipAll)) {
     reader.skipOn = !(reader.skipOn && reader.skipAll);
     reader.skipAll = reader.skipOn;
   }
   // Auto mode ends at any key or click but its own.
-  const uint32_t own = (1u << unsigned(ReaderKey::kAuto)) | (1u << unsigned(ReaderKey::kAutoFaster)) |
-                       (1u << unsigned(ReaderKey::kAutoSlower));
-  if (reader.autoOn && keys.AnyInput(own)) reader.autoOn = false;
-  if (keys.Pressed(ReaderKey::kAuto)) reader.autoOn = !reader.autoOn;
-  if (keys.Pressed(ReaderKey::kAutoFaster) || keys.Pressed(ReaderKey::kAutoSlower)) {
-    const bool faster = keys.Pressed(ReaderKey::kAutoFaster);
+  const uint64_t own = IntentBit(Intent::kAuto) | IntentBit(Intent::kAutoFaster) | IntentBit(Intent::kAutoSlower);
+  if (reader.autoOn && intents.AnyInput(own)) reader.autoOn = false;
+  if (intents.Has(Intent::kAuto)) reader.autoOn = !reader.autoOn;
+  if (intents.Has(Intent::kAutoFaster) || intents.Has(Intent::kAutoSlower)) {
+    const bool faster = intents.Has(Intent::kAutoFaster);
     settings.autoDelayMs = StepAlong(kAutoDelayLadder, settings.autoDelayMs, faster);
     settings.autoCharMs = StepAlong(kAutoCharLadder, settings.autoCharMs, faster);
     reader.settingsChanged = true;
@@ -146,21 +140,22 @@ void DriveAids(EngineState& state, FrameKeys& keys, uint32_t now) {
   if (reader.skipOn && (stop || unread)) reader.skipOn = false;
   if (reader.autoOn && (!OnPage(state.screen) || AnyNotice(state.screen))) reader.autoOn = false;
 
-  reader.skippedLastFrame = (keys.ctrl || reader.skipOn) && !unread && CanTurnPage(state);
+  const bool ctrl = intents.Has(Intent::kSkipHeld);
+  reader.skippedLastFrame = (ctrl || reader.skipOn) && !unread && CanTurnPage(state);
   // Skip is on while the reader holds Ctrl or left it on, and every run
   // consults it, wherever it starts (a fade's end, a choice taken, the title
   // notice, watch mode): what a skip plays but the reader would not hear,
   // one-shot effects and the page sound, is not started.
-  state.sound.quietEffects = reader.skippedLastFrame || keys.ctrl || reader.skipOn;
+  state.sound.quietEffects = reader.skippedLastFrame || ctrl || reader.skipOn;
   if (reader.skippedLastFrame) {
-    PressEnterForTheReader(state, keys);
+    intents.Add(Intent::kTurnPage);
     return;
   }
   if (reader.autoOn && CanTurnPage(state)) {
     const uint32_t wait = uint32_t(settings.autoDelayMs) +
                           uint32_t(settings.autoCharMs) * uint32_t(Characters(PageBytes(state.page)));
     const bool soundsDone = !IsPlaying(state, state.sound.pageSound) && !IsPlaying(state, state.sound.oneShotSeChannel);
-    if (now - reader.pageShownAt >= wait && soundsDone) PressEnterForTheReader(state, keys);
+    if (now - reader.pageShownAt >= wait && soundsDone) intents.Add(Intent::kTurnPage);
   }
 }
 

@@ -16,8 +16,9 @@
 #include <utility>
 
 #include "core/engine_state.h"
-#include "core/platform.h"
+#include "core/intents.h"
 #include "present/scene.h"
+#include "reader/reader.h"
 
 namespace ks {
 
@@ -29,13 +30,14 @@ void NoteRun(EngineState& state, uint32_t start);
 // A page put on the screen by a load from the menu.
 void NoteLoadedPage(EngineState& state);
 
-// The backlog takes the frame when it is open or these keys open it (on a
-// page with no notice): it turns its pages or closes, and gives its scene.
-// Returns false when the story's screen has the frame.
-bool BacklogFrame(EngineState& state, FrameKeys& keys, Scene& scene);
+// The backlog, a reader's screen: it takes the frame when it is open or its
+// keys open it (on a page with no notice), turns its pages or closes, and
+// gives its scene.
+ScreenTurn BacklogScreen(EngineState& state, Intents& intents, Scene& scene);
 
-// Skip and auto mode, before the screen sees the keys: may press Enter.
-void DriveAids(EngineState& state, FrameKeys& keys, uint32_t now);
+// Skip and auto mode, before the story's screen: may turn the page for the
+// reader (Intent::kTurnPage).
+void DriveAids(EngineState& state, Intents& intents, uint32_t now);
 
 // Whether a fade now completes at once (skip is on).
 bool SkipsFades(const EngineState& state);

@@ -18,14 +18,15 @@ namespace {
 constexpr uint32_t kVolumeMarkMs = 1000;
 constexpr uint32_t kShotMarkMs = 1500;
 
-void ChangeVolume(EngineState& state, const FrameKeys& keys, uint32_t now) {
+void ChangeVolume(EngineState& state, const Intents& intents, uint32_t now) {
   Settings& s = state.reader.settings;
   const Settings before = s;
-  if (keys.Pressed(ReaderKey::kVolumeDown)) s.volume = std::max(0, (s.volume + 9) / 10 * 10 - 10);
-  if (keys.Pressed(ReaderKey::kVolumeUp)) s.volume = std::min(100, s.volume / 10 * 10 + 10);
-  if (keys.Pressed(ReaderKey::kVolumeDown) || keys.Pressed(ReaderKey::kVolumeUp)) s.muted = false;
-  if (keys.Pressed(ReaderKey::kMute)) s.muted = !s.muted;
-  if (s == before && !keys.Pressed(ReaderKey::kVolumeDown) && !keys.Pressed(ReaderKey::kVolumeUp)) return;
+  const bool down = intents.Has(Intent::kVolumeDown), up = intents.Has(Intent::kVolumeUp);
+  if (down) s.volume = std::max(0, (s.volume + 9) / 10 * 10 - 10);
+  if (up) s.volume = std::min(100, s.volume / 10 * 10 + 10);
+  if (down || up) s.muted = false;
+  if (intents.Has(Intent::kMute)) s.muted = !s.muted;
+  if (s == before && !down && !up) return;
   ApplyVolume(state);
   state.reader.settingsChanged = state.reader.settingsChanged || !(s == before);
   state.reader.volumeMark = true;
@@ -74,80 +75,25 @@ const std::vector<std::string>& HelpLines() {
   return lines;
 }
 
-// The story's keys and the buttons, which a reader's screen can swallow.
-constexpr Key kSwallowable[] = {Key::kEnter, Key::kSpace, Key::kUp, Key::kDown, Key::kLeftButton, Key::kRightButton};
-
-// The mouse acts as the story's keys would, once per press of a button.
-void PointerToKeys(EngineState& state, FrameKeys& keys) {
-  ReaderState& reader = state.reader;
-  const bool left = keys.leftButton && !reader.leftButtonWasDown;
-  const bool right = keys.rightButton && !reader.rightButtonWasDown;
-  reader.leftButtonWasDown = keys.leftButton;
-  reader.rightButtonWasDown = keys.rightButton;
-  if (reader.backlogShown >= 0) return;  // the backlog reads the wheel and buttons itself
-  ScreenState& screen = state.screen;
-  if (OnPage(screen)) {
-    if (left || keys.wheelDown) keys.enter = true;
-    if (right) keys.space = true;
-    return;
-  }
-  int row = -1;
-  if (InMenu(screen)) {
-    row = MenuRowAt(keys.pointerX, keys.pointerY);
-    if (right) {
-      screen.cursor = kCancelRow;
-      keys.enter = true;
-    }
-  } else if (const int32_t count = ChoiceCount(screen); count > 0) {
-    row = ChoiceAt(state.choices, count, keys.pointerX, keys.pointerY);
-  }
-  if (row < 0) return;
-  if (keys.pointerMoved || left) screen.cursor = row;  // as Up and Down would
-  if (left) keys.enter = true;
-}
-
 }  // namespace
-
-void SwallowHeldKeys(ReaderState& reader, FrameKeys& keys) {
-  for (Key key : kSwallowable) {
-    reader.swallowed[key] = keys[key];
-    keys[key] = false;
-  }
-  keys.wheelDown = keys.wheelUp = false;
-}
 
 void ApplyVolume(EngineState& state) {
   if (state.sound.audio) state.sound.audio->SetVolume(state.reader.settings.muted ? 0 : state.reader.settings.volume);
 }
 
-void TakeReaderInput(EngineState& state, FrameKeys& keys, uint32_t now) {
-  ReaderState& reader = state.reader;
-  // Story keys that closed the help read as up until they are released.
-  for (Key key : kSwallowable) {
-    if (!reader.swallowed[key]) continue;
-    if (keys[key]) {
-      keys[key] = false;
-    } else {
-      reader.swallowed[key] = false;
-    }
-  }
-  ChangeVolume(state, keys, now);
-  if (keys.Pressed(ReaderKey::kScreenshot)) TakeScreenshot(state, now);
+void ReaderControls(EngineState& state, const Intents& intents, uint32_t now) {
+  ChangeVolume(state, intents, now);
+  if (intents.Has(Intent::kScreenshot)) TakeScreenshot(state, now);
+}
 
-  if (reader.helpShown || keys.Pressed(ReaderKey::kHelp)) {
-    // The help closes at any key or click, which does nothing else.
-    if (reader.helpShown && keys.AnyInput()) {
-      reader.helpShown = false;
-      SwallowHeldKeys(reader, keys);
-    } else {
-      reader.helpShown = true;
-    }
-    reader.leftButtonWasDown = keys.leftButton;
-    reader.rightButtonWasDown = keys.rightButton;
-    keys = FrameKeys{};
-    return;
-  }
-  PointerToKeys(state, keys);
+ScreenTurn HelpScreen(EngineState& state, Intents& intents, Scene&) {
+  ReaderState& reader = state.reader;
+  if (!reader.helpShown && !intents.Has(Intent::kHelp)) return ScreenTurn::kNotUp;
+  // The help closes at any key or click, which does nothing else.
+  const bool close = reader.helpShown && intents.AnyInput();
+  reader.helpShown = !close;
+  intents = {};
+  return close ? ScreenTurn::kClosed : ScreenTurn::kNotUp;
 }
 
 bool CloseReaderScreen(EngineState& state) {

@@ -9,25 +9,32 @@
 #include <string>
 
 #include "core/engine_state.h"
+#include "core/intents.h"
 #include "core/platform.h"
 #include "present/scene.h"
 
 namespace ks {
 
-// Takes the frame's reader keys and mouse before the screen sees its keys:
-// changes the volume, takes a screenshot, opens and closes the help, and
-// turns clicks and the wheel into the story's keys. `now` is the frame's time.
-void TakeReaderInput(EngineState& state, FrameKeys& keys, uint32_t now);
+// How a reader's screen took the frame's intents.
+enum class ScreenTurn : uint8_t {
+  kNotUp,     // not up (or up and it took the input): the frame goes on
+  kClosed,    // it closed at this input: the keys held now do nothing until released
+  kTookFrame, // up: it drew the frame, and the story's screen waits
+};
+
+// The reader's own controls, on every screen: the volume and screenshots.
+// `now` is the frame's time.
+void ReaderControls(EngineState& state, const Intents& intents, uint32_t now);
+
+// The help: opens at its key, and while it shows takes every intent; the
+// story's screen shows under it.
+ScreenTurn HelpScreen(EngineState& state, Intents& intents, Scene& scene);
 
 // Escape closes a reader's screen. Returns false when none was open.
 bool CloseReaderScreen(EngineState& state);
 
 // The marks that show at `now`, over the screen's scene.
 void AddReaderOverlays(Scene& scene, EngineState& state, uint32_t now);
-
-// The story's keys held now do nothing more until released: the key that
-// closed a reader's screen (the help, the backlog) only closed it.
-void SwallowHeldKeys(ReaderState& reader, FrameKeys& keys);
 
 // Whether a mark shown until `until` still shows at `now` (the clock wraps).
 inline bool StillShowing(uint32_t now, uint32_t until) { return int32_t(until - now) > 0; }

@@ -49,7 +49,22 @@ bool ParseKeyTokens(const std::string& text, std::vector<KeyToken>* frames, std:
 
 FrameKeys HeadlessPlatform::TakeKeys() {
   const KeyToken* token = Current();
-  return token ? token->keys : FrameKeys{};
+  const FrameKeys given = token ? token->keys : FrameKeys{};
+  // One frame a token: each key goes to its level in one change. A wheel
+  // notch is a tap of its own in every frame that has one.
+  for (int k = 0; k < kKeyCount; ++k) {
+    if (Key(k) != Key::kWheelDown && Key(k) != Key::kWheelUp) tracker_.Set(Key(k), FrameKeys(given)[Key(k)]);
+  }
+  for (unsigned k = 0; k <= unsigned(ReaderKey::kOther); ++k) {
+    if (given.Pressed(ReaderKey(k))) tracker_.Press(ReaderKey(k));
+  }
+  FrameKeys keys = tracker_.Take();
+  keys.wheelDown = given.wheelDown;
+  keys.wheelUp = given.wheelUp;
+  keys.pointerX = given.pointerX;
+  keys.pointerY = given.pointerY;
+  keys.pointerMoved = given.pointerMoved;
+  return keys;
 }
 
 bool HeadlessPlatform::TakeMessage(Message* message) {

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/simulated_audio.h"
+#include "core/key_tracker.h"
 #include "core/platform.h"
+#include "platform/headless/simulated_audio.h"
 
 namespace ks {
 
@@ -32,6 +33,7 @@ class HeadlessPlatform : public Platform {
 
   uint32_t NowMs() override { return now_; }
   FrameKeys TakeKeys() override;
+  void SwallowHeldKeys() override { tracker_.Swallow(); }
   bool TakeMessage(Message* message) override;
   // Moves the clock on by `ms`, or to the end of a sound that ends sooner.
   void WaitForMessage(uint32_t ms) override;
@@ -57,6 +59,7 @@ class HeadlessPlatform : public Platform {
   uint64_t processed_ = 0;
   uint64_t presents_ = 0;
   uint64_t escapedAt_ = 0;  // 1 + the frame whose Escape was taken
+  KeyTracker tracker_;      // the list's keys are levels; the tracker tells their presses
   std::deque<PlaybackNotice> notices_;
   SimulatedAudio audio_{now_, notices_};
 };

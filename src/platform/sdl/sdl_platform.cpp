@@ -221,7 +221,6 @@ uint32_t SdlPlatform::NowMs() {
 }
 
 FrameKeys SdlPlatform::TakeKeys() {
-  DrainEvents();
   FrameKeys keys = keys_.Take();
   keys.pointerX = pointerX_;
   keys.pointerY = pointerY_;
@@ -230,7 +229,6 @@ FrameKeys SdlPlatform::TakeKeys() {
 }
 
 bool SdlPlatform::TakeMessage(Message* message) {
-  DrainEvents();
   if (messages_.empty()) return false;
   *message = messages_.front();
   messages_.pop_front();
@@ -355,7 +353,6 @@ void SdlPlatform::DrainEvents() {
 }
 
 bool SdlPlatform::InputWaiting() {
-  DrainEvents();
   return inputSinceFrame_ || keys_.HasPending() || pointerMoved_;
 }
 

@@ -44,8 +44,10 @@ class SdlPlatform : public Platform {
   // last call.
   bool TakeModeChanged();
 
+  void Poll() override { DrainEvents(); }
   uint32_t NowMs() override;
   FrameKeys TakeKeys() override;
+  void SwallowHeldKeys() override { keys_.Swallow(); }
   bool TakeMessage(Message* message) override;
   void WaitForMessage(uint32_t ms) override;
   bool QuitPending() override;
