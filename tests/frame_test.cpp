@@ -61,16 +61,21 @@ TEST_F(Story, KeysOnEachScreen) {
 // acts once, in the next frame, as a press held through it would.
 TEST(KeySnapshot, EveryPressActsOnceAndNoneIsLost) {
   KeyTracker tracker;
-  std::string seen;  // the frames, one letter each: d down, u up
+  std::string seen;  // the frames, one letter each: p pressed, d held down, u up
   auto events = [&](const std::string& downsAndUps, int frames) {
-    for (char c : downsAndUps) tracker.Set(Key::kEnter, c == 'd');
-    for (int i = 0; i < frames; ++i) seen += tracker.Take().enter ? 'd' : 'u';
+    for (char c : downsAndUps) c == 's' ? tracker.Swallow() : tracker.Set(Key::kEnter, c == 'd');
+    for (int i = 0; i < frames; ++i) {
+      const FrameKeys keys = tracker.Take();
+      seen += keys.WentDown(Key::kEnter) ? 'p' : keys.enter ? 'd' : 'u';
+    }
   };
   events("du", 2);    // a tap: down in the next frame, up in the one after
   events("dd", 2);    // held, a repeat too
   events("ud", 2);    // released and pressed again between frames: up, then down
   events("udud", 4);  // a release and a double tap
-  EXPECT_EQ(seen, "du" "dd" "ud" "udud");
+  events("s", 1);     // swallowed while held: up until released, then pressed afresh
+  events("ud", 2);
+  EXPECT_EQ(seen, "pu" "pd" "up" "upup" "u" "up");
 
   // Twenty taps of Enter and of F12 before a frame: sixteen of each act, one
   // a frame (a reader's key kept eight).
