@@ -27,31 +27,42 @@ struct StoryKeys {
   bool enter = false, space = false, up = false, down = false;
 };
 
-// The held keys, and what the mouse and the reader's aids mean on the screen
-// that is up: on a page a click (or the wheel turned down) is Enter and a
-// right click Space; over a list the pointer moves the cursor as Up and Down
-// would, a click takes the row under it, and a right click takes the menu's
-// cancel. A page turned by skip or auto mode is Enter pressed afresh.
-StoryKeys StoryKeysOf(EngineState& state, const Intents& intents) {
-  ScreenState& screen = state.screen;
+// The held keys; a page turned by skip or auto mode is Enter pressed afresh.
+StoryKeys HeldKeys(EngineState& state, const Intents& intents) {
   StoryKeys keys{intents.Has(Intent::kAdvance), intents.Has(Intent::kMenu), intents.Has(Intent::kUp),
                  intents.Has(Intent::kDown)};
   if (intents.Has(Intent::kTurnPage)) {
     keys.enter = true;
     state.input.enterLatch = 0;
   }
-  if (OnPage(screen)) {
-    keys.enter = keys.enter || intents.Has(Intent::kClick) || intents.Has(Intent::kWheelNewer);
-    keys.space = keys.space || intents.Has(Intent::kCancel);
-    return keys;
-  }
-  const RowList list = InMenu(screen) ? RowList::kMenu : ChoiceCount(screen) > 0 ? RowList::kChoices : RowList::kNone;
+  return keys;
+}
+
+// On a page a click (or the wheel turned down) is Enter, a right click Space.
+StoryKeys PageKeys(EngineState& state, const Intents& intents) {
+  StoryKeys keys = HeldKeys(state, intents);
+  keys.enter = keys.enter || intents.Has(Intent::kClick) || intents.Has(Intent::kWheelNewer);
+  keys.space = keys.space || intents.Has(Intent::kCancel);
+  return keys;
+}
+
+// Over a list the pointer moves the cursor as Up and Down would and a click
+// takes the row under it; in the menu a right click takes its cancel.
+StoryKeys ListKeys(EngineState& state, const Intents& intents, RowList list) {
+  StoryKeys keys = HeldKeys(state, intents);
+  ScreenState& screen = state.screen;
   if (intents.PointsAtRow(list) || intents.TakesRow(list)) screen.cursor = intents.row.row;
   keys.enter = keys.enter || intents.TakesRow(list);
   if (list == RowList::kMenu && intents.Has(Intent::kCancel)) {
     screen.cursor = kCancelRow;
     keys.enter = true;
   }
+  return keys;
+}
+
+// The Enter latch clears in every composed frame that sees Enter up.
+StoryKeys Seen(EngineState& state, const StoryKeys& keys) {
+  if (!keys.enter) state.input.enterLatch = 0;
   return keys;
 }
 
@@ -170,15 +181,16 @@ void ChoiceList(EngineState& state, const StoryKeys& keys, Scene& scene) {
 }  // namespace
 
 bool HandleKeys(EngineState& state, const Intents& intents, Scene& scene) {
-  const StoryKeys keys = StoryKeysOf(state, intents);
-  if (!keys.enter) state.input.enterLatch = 0;
+  // The one place that decides which of the story's screens is up.
   const ScreenState& screen = state.screen;
   if (OnPage(screen)) {
-    TextPage(state, keys, scene);
+    TextPage(state, Seen(state, PageKeys(state, intents)), scene);
   } else if (InMenu(screen)) {
-    return SystemMenu(state, keys, scene);
+    return SystemMenu(state, Seen(state, ListKeys(state, intents, RowList::kMenu)), scene);
   } else if (ChoiceCount(screen) > 0) {
-    ChoiceList(state, keys, scene);
+    ChoiceList(state, Seen(state, ListKeys(state, intents, RowList::kChoices)), scene);
+  } else {
+    Seen(state, HeldKeys(state, intents));
   }
   return true;
 }
