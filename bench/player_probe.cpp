@@ -15,7 +15,7 @@
 //   vmhwm_kb          VmHWM from /proc just before quitting
 //   maxrss_kb         /usr/bin/time -v's maximum resident set size
 //   quit_window_ms    the key that quits down (or the window closed) → the
-//                     second page is off the screen (the window is gone)
+//                     window is gone (the bands of the second page read black)
 //   quit_ms           the same → the player's process has ended (its last
 //                     writes, fsync included, done)
 //   exit_status       the player's exit status after quitting
@@ -137,6 +137,20 @@ Awaited BandsFor(const ks::Image& ref, const ks::Image* before) {
 bool BandsMatch(Display* display, const Awaited& awaited) {
   for (int top : awaited.bandTops) {
     if (!RowsMatch(display, *awaited.ref, top, kBandRows)) return false;
+  }
+  return true;
+}
+
+// Whether every band of `awaited` reads black: the window is gone from the
+// -br screen.
+bool BandsBlack(Display* display, const Awaited& awaited) {
+  static const ks::Image black = [&] {
+    ks::Image image = *awaited.ref;
+    std::fill(image.pixels.begin(), image.pixels.end(), 0);
+    return image;
+  }();
+  for (int top : awaited.bandTops) {
+    if (!RowsMatch(display, black, top, kBandRows)) return false;
   }
   return true;
 }
@@ -375,7 +389,7 @@ int main(int argc, char** argv) {
   bool ended = false;
   while (!ended && Seconds() - quitStart < 10) {
     ended = waitpid(timePid, &raw, WNOHANG) == timePid;
-    if (windowGoneS < 0 && !BandsMatch(display, nextPage)) windowGoneS = Seconds() - quitStart;
+    if (windowGoneS < 0 && BandsBlack(display, nextPage)) windowGoneS = Seconds() - quitStart;
     if (!ended) SleepS(0.0005);
   }
   const double quitS = Seconds() - quitStart;
