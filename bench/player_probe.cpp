@@ -7,12 +7,22 @@
 // then prints one "name value" line per figure:
 //   first_page_ms     fork/exec of the player → the screen shows REF1 whole
 //   wait_cpu_percent  CPU of all the player's threads while the first page
-//                     waits 10 s (after 1 s of settling), % of one core
+//                     waits 10 s (after 3 s of settling: the sound card's
+//                     rest begins after 2 s of silence), % of one core
+//   wait_wakeups_per_s  how often a thread of the player ran meanwhile
 //   enter_page_ms     Enter down (XTest, held HOLD_MS, 100 by default) → the
 //                     screen shows REF2 whole
 //   vmhwm_kb          VmHWM from /proc just before quitting
 //   maxrss_kb         /usr/bin/time -v's maximum resident set size
-//   exit_status       the player's exit status after Escape
+//   quit_window_ms    the key that quits down (or the window closed) → the
+//                     window is gone (the bands of the second page read black)
+//   quit_ms           the same → the player's process has ended (its last
+//                     writes, fsync included, done)
+//   exit_status       the player's exit status after quitting
+// KS_PROBE_QUIT picks the way out: escape (the default), menu (Space, Down
+// three times, Enter: the menu's quit row), enter (Enter on the second page,
+// for a story that quits there with @Z) or window (the window manager's
+// close, as a WM_DELETE_WINDOW message).
 // Watching the screen: a few thin full-width bands, chosen where the picture
 // awaited differs from the one before it (its first and last differing rows
 // and two between), are read after every 0.5 ms, so that the polling takes
@@ -21,6 +31,7 @@
 // time taken is when that band read returned. A page must still be on the
 // screen after settling, so a picture that shows only for a moment fails.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -130,6 +141,20 @@ bool BandsMatch(Display* display, const Awaited& awaited) {
   return true;
 }
 
+// Whether every band of `awaited` reads black: the window is gone from the
+// -br screen.
+bool BandsBlack(Display* display, const Awaited& awaited) {
+  static const ks::Image black = [&] {
+    ks::Image image = *awaited.ref;
+    std::fill(image.pixels.begin(), image.pixels.end(), 0);
+    return image;
+  }();
+  for (int top : awaited.bandTops) {
+    if (!RowsMatch(display, black, top, kBandRows)) return false;
+  }
+  return true;
+}
+
 long ScreenDiffers(Display* display, const ks::Image& ref) {
   long differing = 0;
   RowsMatch(display, ref, 0, ref.height, &differing);
@@ -162,17 +187,19 @@ pid_t ChildOf(pid_t pid) {
 }
 
 // CPU seconds used by all threads of `pid`, from the scheduler's nanosecond
-// counts (the tick counts of /proc/PID/stat are 10 ms coarse).
-double CpuSeconds(pid_t pid) {
+// counts (the tick counts of /proc/PID/stat are 10 ms coarse), and how many
+// times they were put on a core into `*runs`.
+double CpuSeconds(pid_t pid, unsigned long long* runs) {
   const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
   DIR* dir = opendir(tasks.c_str());
   if (!dir) return 0;
   unsigned long long ns = 0;
+  *runs = 0;
   while (const dirent* entry = readdir(dir)) {
     if (entry->d_name[0] == '.') continue;
     std::ifstream in(tasks + "/" + entry->d_name + "/schedstat");
-    unsigned long long running = 0;
-    if (in >> running) ns += running;
+    unsigned long long running = 0, waiting = 0, slices = 0;
+    if (in >> running >> waiting >> slices) ns += running, *runs += slices;
   }
   closedir(dir);
   return double(ns) / 1e9;
@@ -203,9 +230,49 @@ int WaitForExit(pid_t pid, double timeoutS) {
       waitpid(pid, &raw, 0);
       return -1;
     }
-    SleepS(0.01);
+    SleepS(0.001);
   }
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
+
+void Tap(Display* display, KeyCode code) {
+  Key(display, code, true);
+  SleepS(0.05);
+  Key(display, code, false);
+  SleepS(0.1);
+}
+
+// Asks the top-level window of process `pid` to close, as a window manager
+// does. Returns false when the process has no such window.
+bool CloseWindowOf(Display* display, pid_t pid) {
+  const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return false;
+  Window found = 0;
+  for (unsigned i = 0; i < count && !found; ++i) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                           &data) == Success && data) {
+      if (items == 1 && pid_t(*reinterpret_cast<unsigned long*>(data)) == pid) found = children[i];
+      XFree(data);
+    }
+  }
+  if (children) XFree(children);
+  if (!found) return false;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = found;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, found, False, NoEventMask, &event);
+  XFlush(display);
+  return true;
 }
 
 }  // namespace
@@ -234,6 +301,10 @@ int main(int argc, char** argv) {
   if (!XTestQueryExtension(display, &event, &xerror, &major, &minor)) return Fail("the X server has no XTEST");
   const KeyCode enter = XKeysymToKeycode(display, XK_Return);
   const KeyCode escape = XKeysymToKeycode(display, XK_Escape);
+  const KeyCode space = XKeysymToKeycode(display, XK_space);
+  const KeyCode downKey = XKeysymToKeycode(display, XK_Down);
+  const std::string way = std::getenv("KS_PROBE_QUIT") ? std::getenv("KS_PROBE_QUIT") : "escape";
+  if (way != "escape" && way != "menu" && way != "enter" && way != "window") return Fail("KS_PROBE_QUIT: " + way + "?");
 
   const Awaited firstPage = BandsFor(ref1, nullptr);
   const Awaited nextPage = BandsFor(ref2, &ref1);
@@ -278,11 +349,12 @@ int main(int argc, char** argv) {
   if (playerPid <= 0) return giveUp("cannot find the player's process", ref1);
 
   // CPU while the page waits.
-  SleepS(1);
+  SleepS(3);
   if (ScreenDiffers(display, ref1) != 0) return giveUp("the first page did not stay", ref1);
-  const double cpuBefore = CpuSeconds(playerPid);
+  unsigned long long runsBefore = 0, runsAfter = 0;
+  const double cpuBefore = CpuSeconds(playerPid, &runsBefore);
   SleepS(10);
-  const double waitCpu = (CpuSeconds(playerPid) - cpuBefore) / 10;
+  const double waitCpu = (CpuSeconds(playerPid, &runsAfter) - cpuBefore) / 10;
 
   // Enter down → next page, the key held `holdS`.
   const double down = Seconds();
@@ -298,12 +370,33 @@ int main(int argc, char** argv) {
   SleepS(0.3);
   if (ScreenDiffers(display, ref2) != 0) return giveUp("the next page did not stay", ref2);
 
-  // Peak memory, then Escape.
+  // Peak memory, then the way out.
   const long vmhwm = StatusKb(playerPid, "VmHWM");
-  Key(display, escape, true);
-  SleepS(0.05);
-  Key(display, escape, false);
-  const int status = WaitForExit(timePid, 10);
+  KeyCode quitKey = way == "enter" ? enter : escape;
+  if (way == "menu") {
+    Tap(display, space);
+    for (int i = 0; i < 3; ++i) Tap(display, downKey);
+    quitKey = enter;
+  }
+  const double quitStart = Seconds();
+  if (way == "window") {
+    if (!CloseWindowOf(display, playerPid)) return giveUp("the player has no window to close", ref2);
+  } else {
+    Key(display, quitKey, true);
+  }
+  double windowGoneS = -1;
+  int raw = 0;
+  bool ended = false;
+  while (!ended && Seconds() - quitStart < 10) {
+    ended = waitpid(timePid, &raw, WNOHANG) == timePid;
+    if (windowGoneS < 0 && BandsBlack(display, nextPage)) windowGoneS = Seconds() - quitStart;
+    if (!ended) SleepS(0.0005);
+  }
+  const double quitS = Seconds() - quitStart;
+  if (windowGoneS < 0) windowGoneS = quitS;
+  if (!ended) kill(playerPid, SIGKILL);  // it did not quit: the run fails
+  const int status = ended ? (WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw)) : WaitForExit(timePid, 5);
+  if (way != "window") Key(display, quitKey, false);
   long maxRss = -1;
   std::ifstream report(timeReport);
   for (std::string line; std::getline(report, line);) {
@@ -312,9 +405,12 @@ int main(int argc, char** argv) {
   std::remove(timeReport.c_str());
   std::printf("first_page_ms %.2f\n", firstPageS * 1000);
   std::printf("wait_cpu_percent %.3f\n", waitCpu * 100);
+  std::printf("wait_wakeups_per_s %.1f\n", double(runsAfter - runsBefore) / 10);
   std::printf("enter_page_ms %.2f\n", enterPageS * 1000);
   std::printf("vmhwm_kb %ld\n", vmhwm);
   std::printf("maxrss_kb %ld\n", maxRss);
+  std::printf("quit_window_ms %.2f\n", windowGoneS * 1000);
+  std::printf("quit_ms %.2f\n", quitS * 1000);
   std::printf("exit_status %d\n", status);
   XCloseDisplay(display);
   return 0;

@@ -199,6 +199,22 @@ TEST_F(Story, NoticesSaveAndLoadFromTheMenu) {
   EXPECT_EQ(After(". E"), "mode=0 cursor=0 page=onetwo");
 }
 
+// The sound card rests after two seconds of silence and opens again for the
+// next sound; repeating music keeps it awake.
+TEST_F(Story, TheSoundCardRestsInSilence) {
+  story_.Write("Page.wav", WavBytes(100));
+  story_.Write("long.wav", WavBytes(3000));
+  Start("@Pone@E@R@Ptwo@E@R@Mlong.wav,three@E");
+  const SimulatedAudio& audio = platform_.audio();
+  ASSERT_TRUE(Frames(".*60"));  // 2 s, the page sound's 100 ms among them
+  EXPECT_TRUE(audio.cardOpen());
+  ASSERT_TRUE(Frames(".*5"));
+  EXPECT_FALSE(audio.cardOpen());
+  ASSERT_TRUE(Frames("E . E .*200"));  // the next page sound wakes it; the music plays on
+  EXPECT_TRUE(audio.cardOpen());
+  EXPECT_EQ(std::pair(audio.cardOpens(), audio.starts(AudioChannel::kPageSound)), std::pair(2, 2));
+}
+
 TEST_F(Story, SoundsAcrossFramesAndTheTitleNotice) {
   story_.Write("short.wav", WavBytes(100));
   story_.Write("rain.wav", WavBytes(60000));

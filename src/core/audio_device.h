@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace ks {
 
@@ -45,6 +47,44 @@ class AudioDevice {
   }
   // The loudness of everything, 0 (silent) to 100 (as the files are).
   virtual void SetVolume(int percent) { (void)percent; }
+};
+
+// The sound card rests while nothing sounds: once no channel has sounded
+// for kCardRestMs it is closed, so that no thread wakes to mix silence while
+// a page waits, and the next sound opens it again before it starts. Each
+// audio device keeps one on its own clock (virtual in the headless one).
+inline constexpr uint32_t kCardRestMs = 2000;
+
+class CardRest {
+ public:
+  // A sound is about to start. Returns true when the card rests and must be
+  // opened first.
+  bool Wake() {
+    quiet_ = false;
+    return !std::exchange(open_, true);
+  }
+  // Told at `now` whether any channel sounds. Returns true when the card
+  // has been silent for kCardRestMs and must be closed now; it rests from then.
+  bool Rest(uint32_t now, bool sounding) {
+    if (!open_ || sounding) {
+      quiet_ = false;
+      return false;
+    }
+    if (!std::exchange(quiet_, true)) quietSince_ = now;
+    if (now - quietSince_ < kCardRestMs) return false;
+    open_ = quiet_ = false;
+    return true;
+  }
+  // When the card closes if nothing sounds until then.
+  std::optional<uint32_t> RestAt() const {
+    return open_ && quiet_ ? std::optional<uint32_t>(quietSince_ + kCardRestMs) : std::nullopt;
+  }
+  bool open() const { return open_; }
+
+ private:
+  bool open_ = false;
+  bool quiet_ = false;  // nothing sounded since quietSince_
+  uint32_t quietSince_ = 0;
 };
 
 }  // namespace ks

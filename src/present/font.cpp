@@ -6,6 +6,10 @@
 // widened by a pixel before it is rasterised, keeping the advance, so a
 // fixed-pitch font stays fixed.
 //
+// The menu's font and the page's are usually one file (IPAGothic for both,
+// the menu's made heavier): they then share one FreeType face, the file
+// mapped and its tables read once.
+//
 // Script bytes stay Shift-JIS everywhere else; a character is decoded with
 // the CP932 table only when its glyph is first needed.
 #include "present/font.h"
@@ -22,16 +26,23 @@
 
 namespace ks {
 
-struct Font::Impl {
+// One opened font file, shared by the fonts drawn from it.
+struct Face {
   FT_Library library = nullptr;
   FT_Face face = nullptr;
-  bool embolden = false;
   FontFile file;  // the bytes FreeType reads from
+  FT_F26Dot6 size = 0;  // the character size the face is set to
 
-  ~Impl() {
+  ~Face() {
     if (face) FT_Done_Face(face);
     if (library) FT_Done_FreeType(library);
   }
+};
+
+struct Font::Impl {
+  std::shared_ptr<Face> face;
+  FT_F26Dot6 size = 0;  // this font's character size
+  bool embolden = false;
 };
 
 namespace {
@@ -47,24 +58,30 @@ Font::Font(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 Font::~Font() = default;
 
-std::unique_ptr<Font> Font::Open(const FontRequest& request, std::string* error) {
+std::unique_ptr<Font> Font::Open(const FontRequest& request, std::string* error, const Font* sameFile) {
   FontFile file;
   if (!TheMachine().FindFont(request, &file, error)) return nullptr;
   auto impl = std::make_unique<Impl>();
   impl->embolden = request.heaviest && file.embolden;
-  impl->file = std::move(file);
-  const FontFile& bytes = impl->file;
-  const std::string cannot = "cannot open the font " + bytes.name;
-  if (FT_Init_FreeType(&impl->library) != 0) return Fail(error, cannot + ": FreeType failed"), nullptr;
-  if (FT_New_Memory_Face(impl->library, bytes.bytes, FT_Long(bytes.size), bytes.index, &impl->face) != 0 ||
-      !FT_IS_SCALABLE(impl->face)) {
-    return Fail(error, cannot), nullptr;
+  if (sameFile && sameFile->impl_->face->file.name == file.name && sameFile->impl_->face->file.index == file.index) {
+    impl->face = sameFile->impl_->face;  // this font's own mapping of the file goes with `file`
+  } else {
+    impl->face = std::make_shared<Face>();
+    Face& opened = *impl->face;
+    opened.file = std::move(file);
+    const FontFile& bytes = opened.file;
+    const std::string cannot = "cannot open the font " + bytes.name;
+    if (FT_Init_FreeType(&opened.library) != 0) return Fail(error, cannot + ": FreeType failed"), nullptr;
+    if (FT_New_Memory_Face(opened.library, bytes.bytes, FT_Long(bytes.size), bytes.index, &opened.face) != 0 ||
+        !FT_IS_SCALABLE(opened.face)) {
+      return Fail(error, cannot), nullptr;
+    }
   }
-  FT_Face face = impl->face;
+  FT_Face face = impl->face->face;
   double ascent = face->ascender, descent = -face->descender;
   if (ascent <= 0 || ascent + descent <= 0) ascent = face->units_per_EM * 0.88, descent = face->units_per_EM * 0.12;
   const double emPixels = request.cellHeight * face->units_per_EM / (ascent + descent);
-  FT_Set_Char_Size(face, 0, FT_F26Dot6(std::lround(emPixels * 64)), 72, 72);
+  impl->size = FT_F26Dot6(std::lround(emPixels * 64));
 
   std::unique_ptr<Font> font(new Font(std::move(impl)));
   font->cellHeight_ = request.cellHeight;
@@ -82,7 +99,11 @@ const Glyph& Font::GlyphFor(uint16_t code) {
 
 const Glyph& Font::Render(uint16_t code) {
   Glyph glyph;
-  FT_Face face = impl_->face;
+  FT_Face face = impl_->face->face;
+  if (impl_->face->size != impl_->size) {  // a face shared with a font of another size
+    FT_Set_Char_Size(face, 0, impl_->size, 72, 72);
+    impl_->face->size = impl_->size;
+  }
   const uint32_t codePoint = Cp932ToUnicode(code);
   const FT_UInt index = codePoint ? FT_Get_Char_Index(face, codePoint) : 0;
   if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO) == 0) {
@@ -114,7 +135,8 @@ EngineState::~EngineState() = default;
 
 bool OpenFonts(FontState& fonts, std::string* error) {
   std::unique_ptr<Font> menu = Font::Open({16, /*heaviest=*/true, /*fixedPitch=*/true}, error);
-  std::unique_ptr<Font> page = menu ? Font::Open({16, /*heaviest=*/false, /*fixedPitch=*/false}, error) : nullptr;
+  std::unique_ptr<Font> page =
+      menu ? Font::Open({16, /*heaviest=*/false, /*fixedPitch=*/false}, error, menu.get()) : nullptr;
   if (!page) return false;
   fonts.menuFont = std::move(menu);
   fonts.pageFont = std::move(page);

@@ -37,8 +37,9 @@ class Font {
   Font& operator=(const Font&) = delete;
 
   // Finds the Japanese font that best answers `request` and opens it. Returns
-  // null with a reason when there is no font that covers Japanese.
-  static std::unique_ptr<Font> Open(const FontRequest& request, std::string* error);
+  // null with a reason when there is no font that covers Japanese. When the
+  // file is the one `sameFile` was opened from, the two share its face.
+  static std::unique_ptr<Font> Open(const FontRequest& request, std::string* error, const Font* sameFile = nullptr);
 
   // The glyph of a code page 932 character: one byte, or a lead byte and its
   // trail byte as (lead << 8) | trail. Bytes that are not a character get the

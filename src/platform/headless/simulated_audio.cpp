@@ -55,6 +55,7 @@ void SimulatedAudio::Play(DeviceId id, bool notify) {
   const auto it = devices_.find(id);
   if (it == devices_.end()) return;
   Interrupt(id, it->second);  // a replay supersedes the play before it
+  if (card_.Wake()) ++cardOpens_;
   it->second.playing = true;
   it->second.notify = notify;
   it->second.startedAt = now_;
@@ -88,6 +89,9 @@ void SimulatedAudio::FinishDue() {
     device.playing = false;
     if (device.notify) notices_.push_back({id, /*completed=*/true});
   }
+  card_.Rest(now_, std::any_of(devices_.begin(), devices_.end(), [&](const auto& entry) {
+    return IsPlaying(entry.first);
+  }));
 }
 
 bool SimulatedAudio::IsPlaying(DeviceId id) const {

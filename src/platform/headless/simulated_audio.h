@@ -33,13 +33,17 @@ class SimulatedAudio : public AudioDevice {
 
   // When the next playing device ends, if one ever does.
   std::optional<uint32_t> NextEnd() const;
-  // Ends every device whose end is due by now, queueing its notice.
+  // Ends every device whose end is due by now, queueing its notice, and
+  // lets the card rest after the silence.
   void FinishDue();
 
   // How many times a channel began playing from its start.
   int starts(AudioChannel channel) const { return starts_[int(channel)]; }
   // Whether any device of `channel` is playing now.
   bool IsPlaying(AudioChannel channel) const;
+  // Whether the simulated sound card is open, and how often it opened.
+  bool cardOpen() const { return card_.open(); }
+  int cardOpens() const { return cardOpens_; }
 
  private:
   struct Device {
@@ -57,6 +61,8 @@ class SimulatedAudio : public AudioDevice {
   DeviceId next_ = 1;
   std::set<std::string> refused_;  // sound files refused and reported
   int starts_[kAudioChannelCount] = {};
+  CardRest card_;
+  int cardOpens_ = 0;
 };
 
 }  // namespace ks

@@ -12,6 +12,12 @@
 // take it inside SDL_mixer's audio lock, so the order is always audio lock,
 // then ours).
 //
+// The sound card rests after a silence (CardRest): the mixer's thread frees
+// every sound it has loaded, closes SDL_mixer and SDL's audio, and sleeps
+// until a request comes; a sound loaded or played then opens the card again,
+// and a sound loaded before the rest is loaded again when it is played. So
+// while a page waits in silence no thread of the player wakes.
+//
 // An effect is decoded whole by SDL_mixer, which asks SDL's allocator for
 // each piece of sound it decodes and keeps what it has when one is refused.
 // SDL's allocator is wrapped (each call passed to the one it replaces) so
@@ -26,12 +32,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "core/report.h"
 #include "platform/sdl/quiet_stderr.h"
@@ -50,6 +59,9 @@ struct ChannelState {
   bool halting = false;
 };
 std::mutex gMutex;
+// The mixer's thread waits on it for a request, or a channel falling silent;
+// never destroyed, as a thread left waiting at exit still holds it.
+std::condition_variable& gWake = *new std::condition_variable;
 ChannelState gChannels[kChannels];
 uint32_t gNoticeEvent = 0;
 
@@ -122,11 +134,13 @@ void Finished(int channel) {
     const std::lock_guard<std::mutex> lock(gMutex);
     ChannelState& state = gChannels[channel];
     device = std::exchange(state.sounding, kNoDevice);
-    if (device == kNoDevice || state.wanted != device) return;  // stopped or superseded
-    completed = !state.halting;
-    notify = state.notify;
-    if (completed) state.wanted = kNoDevice;
+    if (device != kNoDevice && state.wanted == device) {  // not stopped or superseded
+      completed = !state.halting;
+      notify = state.notify;
+      if (completed) state.wanted = kNoDevice;
+    }
   }
+  gWake.notify_one();  // the silence may begin
   if (!notify) return;
   SDL_Event event{};
   event.type = gNoticeEvent;
@@ -261,7 +275,7 @@ enum Command { kLoad, kPlay, kHalt, kFree, kVolume };
 
 // One file, opened on the mixer's thread. `music` and `chunk` are the mixer
 // thread's; `opened` and `failed` are read under gMutex.
-struct MixerAudio::Load {
+struct MixerAudio::Load : std::enable_shared_from_this<MixerAudio::Load> {
   AudioChannel channel;
   std::string path;
   std::atomic<bool> closed{false};
@@ -284,14 +298,80 @@ struct Request {
 // at exit leaves the thread waiting.
 struct MixerThread {
   std::thread thread;
-  std::condition_variable wake, idle;
+  std::condition_variable idle;
   std::deque<Request> queue;  // guarded by gMutex
   bool busy = false;
   bool stopping = false;
   std::set<std::string> reported;  // the mixer thread's
   std::atomic<int> effectSeconds{600};
+  // The mixer thread's: the card's rest, the sounds it has loaded, and the
+  // volume the card opens with.
+  CardRest card;
+  bool cardUp = false;  // SDL's audio and SDL_mixer are open
+  std::vector<std::weak_ptr<MixerAudio::Load>> loaded;
+  int volume = MIX_MAX_VOLUME;
 };
 MixerThread& gThread = *new MixerThread;
+
+uint32_t NowMs() {
+  return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now().time_since_epoch()).count());
+}
+
+// Whether any channel sounds or is about to. Under gMutex.
+bool Sounding() {
+  return std::any_of(std::begin(gChannels), std::end(gChannels),
+                     [](const ChannelState& c) { return c.wanted != kNoDevice || c.sounding != kNoDevice; });
+}
+
+// SDL_mixer on the open sound card, set up as this player plays.
+bool OpenMixer() {
+  if (gMix.OpenAudio(44100, AUDIO_S16SYS, 2, 1024) != 0) return false;
+  gMix.AllocateChannels(kChannels - 1);
+  gMix.MasterVolume(gThread.volume);
+  gMix.VolumeMusic(gThread.volume);
+  gMix.HookMusicFinished(OnMusicFinished);
+  gMix.ChannelFinished(OnChannelFinished);
+  return true;
+}
+
+void Say(const std::string& path, const std::string& line);
+
+// The card wakes from its rest, the first time with SDL_mixer loaded. When it
+// cannot (taken away meanwhile, or no SDL_mixer), that is said once and the
+// sounds asked for stay silent.
+void WakeCard() {
+  if (!gThread.card.Wake()) return;
+  std::string why;
+  if (!gMix.handle) {
+    if (!gMix.Load(&why)) return Say("", "no audio device (" + why + "): playing without sound");
+    gMix.Init(MIX_INIT_OGG | MIX_INIT_MP3 | MIX_INIT_FLAC);
+    QuietLibraries();
+  }
+  {
+    const QuietStderr quiet;
+    gThread.cardUp = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && OpenMixer();
+    if (!gThread.cardUp) why = *SDL_GetError() ? SDL_GetError() : "SDL gives no reason";
+  }
+  if (gThread.cardUp) return;
+  if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  Say("", "no audio device (" + why + "): playing without sound");
+}
+
+void RestCard() {
+  for (const std::weak_ptr<MixerAudio::Load>& weak : gThread.loaded) {
+    if (const std::shared_ptr<MixerAudio::Load> load = weak.lock()) {
+      if (load->music) gMix.FreeMusic(load->music);
+      if (load->chunk) gMix.FreeChunk(load->chunk);
+      load->music = nullptr;
+      load->chunk = nullptr;
+    }
+  }
+  gThread.loaded.clear();
+  if (!std::exchange(gThread.cardUp, false)) return;
+  gMix.CloseAudio();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
 
 void Halt(AudioChannel channel) {
   {
@@ -315,7 +395,8 @@ void Say(const std::string& path, const std::string& line) {
 void OpenOnMixerThread(MixerAudio::Load& load) {
   SDL_ClearError();
   const unsigned linesBefore = gLibraryLines;
-  SDL_RWops* file = OpenClosable(load.path, &load.closed);
+  const bool card = gThread.cardUp;  // without it, said once already
+  SDL_RWops* file = card ? OpenClosable(load.path, &load.closed) : nullptr;
   const int seconds = gThread.effectSeconds;
   EffectBudget budget{uint64_t(seconds) * 44100 * 4, &load.closed};  // 16-bit stereo
   if (!file) {
@@ -327,7 +408,11 @@ void OpenOnMixerThread(MixerAudio::Load& load) {
     tBudget = nullptr;
   }
   const bool opened = load.music || load.chunk;
-  if (load.closed) {
+  if (opened) {
+    std::erase_if(gThread.loaded, [](const std::weak_ptr<MixerAudio::Load>& weak) { return weak.expired(); });
+    gThread.loaded.push_back(load.weak_from_this());
+  }
+  if (load.closed || !card) {
   } else if (!opened) {
     Say(load.path, "cannot play " + load.path + ": " + (*SDL_GetError() ? SDL_GetError() : "SDL_mixer gives no reason"));
   } else if (budget.cut) {
@@ -354,6 +439,12 @@ void PlayOnMixerThread(DeviceId device, MixerAudio::Load& load) {
       return;
     }
   }
+  if (!load.music && !load.chunk && !load.closed) {  // freed while the card rested
+    OpenOnMixerThread(load);
+    const std::lock_guard<std::mutex> lock(gMutex);
+    if (load.failed && gChannels[channel].wanted == device) gChannels[channel].wanted = kNoDevice;
+    if (load.failed) return;
+  }
   Halt(load.channel);  // whatever played there is superseded
   {
     const std::lock_guard<std::mutex> lock(gMutex);
@@ -371,13 +462,26 @@ void PlayOnMixerThread(DeviceId device, MixerAudio::Load& load) {
 void RunMixerThread() {
   std::unique_lock<std::mutex> lock(gMutex);
   for (;;) {
-    gThread.wake.wait(lock, [] { return gThread.stopping || !gThread.queue.empty(); });
+    // Waiting for a request; while the card is open and silent, only until it rests.
+    while (!gThread.stopping && gThread.queue.empty()) {
+      const uint32_t now = NowMs();
+      if (gThread.card.Rest(now, Sounding())) {
+        lock.unlock();
+        RestCard();
+        lock.lock();
+      } else if (const std::optional<uint32_t> at = gThread.card.RestAt()) {
+        gWake.wait_for(lock, std::chrono::milliseconds(*at - now));
+      } else {
+        gWake.wait(lock);
+      }
+    }
     if (gThread.queue.empty()) break;  // stopping, and everything done
     Request request = std::move(gThread.queue.front());
     gThread.queue.pop_front();
     gThread.busy = true;
     lock.unlock();
     MixerAudio::Load* load = request.load.get();
+    if (request.command == kLoad || request.command == kPlay) WakeCard();
     switch (request.command) {
       case kLoad: OpenOnMixerThread(*load); break;
       case kPlay: PlayOnMixerThread(request.device, *load); break;
@@ -397,8 +501,8 @@ void RunMixerThread() {
         load->chunk = nullptr;
         break;
       case kVolume:
-        gMix.MasterVolume(request.volume);
-        gMix.VolumeMusic(request.volume);
+        gThread.volume = request.volume;
+        if (gThread.cardUp) gMix.MasterVolume(request.volume), gMix.VolumeMusic(request.volume);
         break;
     }
     request.load.reset();
@@ -415,9 +519,10 @@ MixerAudio::~MixerAudio() { CloseDevice(); }
 void MixerAudio::OpenDevice(uint32_t noticeEvent) {
   tried_ = true;
   gNoticeEvent = noticeEvent;
-  // SDL's own audio first: without a sound card SDL_mixer (and the thirty
-  // libraries it brings) is never loaded, and SDL's audio is let go again,
-  // with the thread it keeps to look for cards coming and going.
+  // Only whether there is a sound card: SDL's audio is let go again, with the
+  // thread it keeps to look for cards coming and going. The card opens, and
+  // SDL_mixer with the thirty libraries it brings is loaded, on the mixer's
+  // thread when the first sound is asked for; without a card, never.
   bool opened = false;
   {
     const QuietStderr quiet;
@@ -429,24 +534,16 @@ void MixerAudio::OpenDevice(uint32_t noticeEvent) {
     opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     const SDL_AudioDeviceID probe = opened ? SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0) : 0;
     if (probe != 0) SDL_CloseAudioDevice(probe);
-    opened = probe != 0 && gMix.Load(&missing_);
-    if (opened) {
-      gMix.Init(MIX_INIT_OGG | MIX_INIT_MP3 | MIX_INIT_FLAC);
-      opened = gMix.OpenAudio(44100, AUDIO_S16SYS, 2, 1024) == 0;
-    }
+    opened = probe != 0;
   }
-  if (!opened) {
-    if (missing_.empty()) missing_ = *SDL_GetError() ? SDL_GetError() : "SDL gives no reason";
-    if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return;
-  }
-  QuietLibraries();
+  if (!opened) missing_ = *SDL_GetError() ? SDL_GetError() : "SDL gives no reason";
+  if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (!opened) return;
   BoundSdlAllocator();
-  gMix.AllocateChannels(kChannels - 1);
-  gMix.MasterVolume(volume_);
-  gMix.VolumeMusic(volume_);
-  gMix.HookMusicFinished(OnMusicFinished);
-  gMix.ChannelFinished(OnChannelFinished);
+  gThread.card = CardRest{};  // resting until the first sound
+  gThread.cardUp = false;
+  gThread.volume = volume_;
+  gThread.loaded.clear();
   gThread.stopping = false;
   gThread.thread = std::thread(RunMixerThread);
   open_ = true;
@@ -467,12 +564,14 @@ void MixerAudio::CloseDevice() {
     const std::lock_guard<std::mutex> lock(gMutex);
     gThread.stopping = true;
   }
-  gThread.wake.notify_all();
+  gWake.notify_all();
   gThread.thread.join();
-  gMix.HookMusicFinished(nullptr);
-  gMix.ChannelFinished(nullptr);
-  gMix.CloseAudio();
-  gMix.Quit();
+  if (std::exchange(gThread.cardUp, false)) {
+    gMix.HookMusicFinished(nullptr);
+    gMix.ChannelFinished(nullptr);
+    gMix.CloseAudio();
+  }
+  if (gMix.handle) gMix.Quit();
   open_ = false;
 }
 
@@ -486,7 +585,7 @@ void MixerAudio::Post(int command, DeviceId device, const Sound& sound) {
     const std::lock_guard<std::mutex> lock(gMutex);
     gThread.queue.push_back({command, device, sound.load, volume_});
   }
-  gThread.wake.notify_one();
+  gWake.notify_one();
 }
 
 DeviceId MixerAudio::Open(AudioChannel channel, const std::string& path) {

@@ -19,12 +19,13 @@ class MixerAudio : public AudioDevice {
  public:
   ~MixerAudio() override;
 
-  // Opens the sound card. Completion notices are pushed as SDL user events
-  // of type `noticeEvent`: code 1 when the sound played to its end, 0 when it
-  // was stopped, and data1 the device id. Without a sound card every sound
-  // fails to open, and the first one asked for says so once on stderr.
-  // Sounds opened and played before are loaded now, and what was asked to
-  // play starts now, from its beginning.
+  // Makes the device ready to play. Completion notices are pushed as SDL
+  // user events of type `noticeEvent`: code 1 when the sound played to its
+  // end, 0 when it was stopped, and data1 the device id. Without a sound card
+  // every sound fails to open, and the first one asked for says so once on
+  // stderr. Sounds opened and played before are loaded now, and what was
+  // asked to play starts now, from its beginning. The card itself opens with
+  // the first sound and rests after kCardRestMs of silence (CardRest).
   void OpenDevice(uint32_t noticeEvent);
   void CloseDevice();
 

@@ -204,9 +204,10 @@ void SdlPlatform::Close() {
     close(wakeStop_[0]);
     close(wakeStop_[1]);
   }
-  audio_.CloseDevice();
+  // The window goes first: closing a sound card that plays can take a while.
   if (window_) SDL_DestroyWindow(window_);
   window_ = nullptr;
+  audio_.CloseDevice();
   if (SDL_WasInit(0)) SDL_Quit();
 }
 

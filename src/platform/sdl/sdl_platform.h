@@ -38,7 +38,7 @@ class SdlPlatform : public Platform {
   bool Open(Settings* settings, std::string* error);
   // Names the window (UTF-8), in the task bar and the window switcher.
   void SetTitle(const std::string& title);
-  // Closes the sound card and the window; the desktop is as it was.
+  // Closes the window, then the sound card; the desktop is as it was.
   void Close();
   // Whether the reader switched between full screen and a window since the
   // last call.
