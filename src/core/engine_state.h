@@ -13,6 +13,7 @@
 
 #include "core/limits.h"
 #include "core/audio_device.h"
+#include "core/platform.h"
 #include "core/scene.h"
 #include "core/surface.h"
 #include "core/reader_state.h"

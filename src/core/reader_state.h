@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "core/limits.h"
-#include "core/platform.h"
 #include "core/settings.h"
 
 namespace ks {
