@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,11 +13,12 @@
 namespace ks {
 
 struct DrawOp {
-  enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText, kFill, kDarken };
+  enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText, kFill, kDarken, kImage };
   Kind kind = Kind::kPageText;
   Rect box;  // the rectangle of a box or of the page; x, y in left, top for text
   Color color;
   std::string text;  // the bytes drawn, up to the NUL
+  std::shared_ptr<const Surface> image = nullptr;  // drawn with its top left at the box's
 
   bool operator==(const DrawOp&) const = default;
 };

@@ -7,6 +7,7 @@
 #include "present/fade.h"
 #include "reader/aids.h"
 #include "reader/reader.h"
+#include "reader/slots.h"
 #include "reader/story_run.h"
 
 namespace ks {
@@ -36,7 +37,7 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
   FrameKeys keys = platform.TakeKeys();
   TakeReaderInput(state, keys, now);
   Scene scene = BeginFrame(state.display);
-  if (!BacklogFrame(state, keys, scene)) {
+  if (!SlotsFrame(state, keys, scene, now) && !BacklogFrame(state, keys, scene)) {
     DriveAids(state, keys, now);
     const bool shown = HandleKeys(state, keys, scene);
     if (!shown) {
@@ -47,6 +48,7 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
     AddAidMarks(scene, state, now);
   }
   AddReaderOverlays(scene, state, now);
+  AddPlaceMarks(scene, state, now);
   if (ComposeFrame(state, std::move(scene))) Flip(state, platform);
   return true;
 }
@@ -54,7 +56,7 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
 bool NeedsFrame(const EngineState& state) {
   const ReaderState& reader = state.reader;
   return state.screen.fadeActive || !state.display.settled || reader.skipOn || reader.skippedLastFrame ||
-         reader.autoOn || reader.autoMark || reader.volumeMark || reader.shotMark;
+         reader.autoOn || reader.autoMark || reader.volumeMark || reader.shotMark || PlaceMarksShowing(state);
 }
 
 void Flip(EngineState& state, Platform& platform) {

@@ -26,6 +26,9 @@ void Draw(EngineState& state, const DrawOp& op) {
     case DrawOp::Kind::kDarken:
       for (uint32_t& pixel : target.pixels) pixel = (pixel >> 1) & 0x7F7F7F;
       break;
+    case DrawOp::Kind::kImage:
+      if (op.image) DrawImage(target, *op.image, op.box.left, op.box.top);
+      break;
   }
 }
 

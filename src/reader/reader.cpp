@@ -10,6 +10,7 @@
 #include "core/file_io.h"
 #include "core/xdg.h"
 #include "reader/key_help.h"
+#include "reader/slots.h"
 #include "reader/story_run.h"
 
 namespace ks {
@@ -84,7 +85,8 @@ void PointerToKeys(EngineState& state, FrameKeys& keys) {
   const bool right = keys.rightButton && !reader.rightButtonWasDown;
   reader.leftButtonWasDown = keys.leftButton;
   reader.rightButtonWasDown = keys.rightButton;
-  if (reader.backlogShown >= 0) return;  // the backlog reads the wheel and buttons itself
+  // The backlog and the slots screens read the wheel and buttons themselves.
+  if (reader.backlogShown >= 0 || reader.place.slotsShown) return;
   ScreenState& screen = state.screen;
   if (OnPage(screen)) {
     if (left || keys.wheelDown) keys.enter = true;
@@ -152,6 +154,7 @@ void TakeReaderInput(EngineState& state, FrameKeys& keys, uint32_t now) {
 
 bool CloseReaderScreen(EngineState& state) {
   ReaderState& reader = state.reader;
+  if (CloseSlots(state)) return true;
   if (!reader.helpShown && reader.backlogShown < 0) return false;
   reader.helpShown = false;
   reader.backlogShown = -1;
