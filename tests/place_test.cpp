@@ -3,6 +3,7 @@
 // stories, which must then play on exactly as the first time.
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -86,13 +87,15 @@ TEST_F(Place, SlotsHoldWhatTheMenuSavesAndAPictureOfTheScreen) {
 
 // The place kept on quit: the last page shown, not the choice list; a story
 // that ends by itself leaves it.
-TEST_F(Place, TheAutoSlotKeepsTheLastPageUnlessTheStoryEnded) {
-  Start("@Rone@E@Rtwo@Cyes,1,no,2,@@S1,@Rthree@E@Z@S2,@Rfour@E");
-  ASSERT_TRUE(Frames(". E ."));  // the choice list after page one
+TEST_F(Place, TheAutoSlotKeepsTheLastPageUnlessTheStoryEndedAndF9TakesTheNewest) {
+  Start("@Rzero@E@Rone@E@Rtwo@Cyes,1,no,2,@@S1,@Rthree@E@Z@S2,@Rfour@E");
+  ASSERT_TRUE(Frames(". W . E . E ."));  // a quick save on page zero; the choice list after page one
+  fs::last_write_time(story_.Path("slots/quick.sav"), fs::file_time_type::clock::now() - std::chrono::hours(1));
   const SaveRecord one = [&] {
     test::StoryPlayer other;
     other.story_.WriteScript(std::string(state_.script.scriptBuffer.begin(), state_.script.scriptBuffer.end()));
     other.Start();
+    other.Frames(". E .");
     return MakeSaveRecord(other.state_);
   }();
   std::string error;
@@ -100,7 +103,8 @@ TEST_F(Place, TheAutoSlotKeepsTheLastPageUnlessTheStoryEnded) {
   const std::vector<uint8_t> kept = Slot("auto.sav");
   ASSERT_EQ(kept.size(), kSaveFileBytes);
   EXPECT_EQ(std::memcmp(kept.data(), &one, kSaveFileBytes), 0);
-  Frames("E . E .");  // three, then the story quits by itself
+  EXPECT_EQ(PageAfter("L ."), "one") << "F9 takes the newer of the quick save and the place kept";
+  Frames("E . E . E . E .");  // three, then the story quits by itself
   ASSERT_TRUE(KeepPlace(state_, &error)) << error;
   EXPECT_EQ(Slot("auto.sav"), kept);
 }

@@ -191,7 +191,8 @@ std::string SlotsFolderFor(const std::string& storyFolder) {
 }
 
 std::string SlotFile(const EngineState& state, int slot, const char* ext) {
-  return state.reader.place.slotsFolder + "/" + kSlotNames[slot] + "." + ext;
+  const std::string& folder = state.reader.place.slotsFolder;
+  return folder.empty() ? "" : folder + "/" + kSlotNames[slot] + "." + ext;
 }
 
 Surface Thumbnail(const Surface& screen) {

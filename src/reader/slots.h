@@ -30,7 +30,7 @@ inline constexpr int kThumbnailWidth = kScreenWidth / 4, kThumbnailHeight = kScr
 // The slots folder of the story folder whose real path is `storyFolder`; ""
 // with no home folder.
 std::string SlotsFolderFor(const std::string& storyFolder);
-// A slot's file: `ext` is "sav" or "png".
+// A slot's file: `ext` is "sav" or "png"; "" when slots are not kept.
 std::string SlotFile(const EngineState& state, int slot, const char* ext);
 
 // `screen` scaled down 4 times: each pixel the mean of a 4 x 4 block.
