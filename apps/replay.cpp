@@ -24,7 +24,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kamishibai-replay [-C DIR] [--input TOKENS] [--shot N=FILE.png]... [--state FILE.json]\n"
+    "usage: kamishibai-replay [-C DIR] [--input TOKENS] [--shot N=FILE.png]... [--state FILE.json] [--slots DIR]\n"
     "  -C DIR          the story folder, holding DATA/ (default: the working directory)\n"
     "  --input TOKENS  keys for each processed frame: . (none), or any of E S U D held,\n"
     "                  X (Escape before the frame), K (Ctrl held), T (Tab), A (auto mode),\n"
