@@ -4,11 +4,14 @@
 #include <cstring>
 
 #include "present/background.h"
+#include "reader/aids.h"
 #include "save/save_file.h"
 #include "sound/sound.h"
 
 namespace ks {
 namespace {
+
+static_assert(sizeof(Snapshot) * kBacklogPages < (size_t{2} << 20), "going back must stay under 2 MB");
 
 Snapshot Take(const EngineState& state) {
   Snapshot s;
