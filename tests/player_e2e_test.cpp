@@ -56,6 +56,7 @@ class Player : public ::testing::Test {
     for (const auto& [name, value] : env) all[name] = value;
     if (args.empty()) args = {story_.root()};
     args.insert(args.begin(), KS_PLAYER);
+    CopySlots(Slots(), story_.Path("slots-at-start"));
     ASSERT_TRUE(player_.Start(args, launchDir_, all, story_.Path("player.log")));
     // The window is named for the story's folder.
     const std::string folder = std::filesystem::path(args.back()).filename().string();
@@ -66,7 +67,7 @@ class Player : public ::testing::Test {
     const std::vector<uint8_t> log = story_.Read("player.log");
     return std::string(log.begin(), log.end());
   }
-  // The player's slots of the story, as they are now ("" before any).
+  // The player's slots of the story ("" before any).
   std::string Slots() const {
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(story_.Path("data/kamishibai/stories"), ec)) {
@@ -74,23 +75,28 @@ class Player : public ::testing::Test {
     }
     return "";
   }
+  // Copies the slots in `from` to `to`, with their times: F9 takes the newest.
+  static void CopySlots(const std::string& from, const std::string& to) {
+    std::filesystem::remove_all(to);
+    std::filesystem::create_directory(to);
+    std::error_code none;
+    for (const auto& entry : std::filesystem::directory_iterator(from, none)) {
+      const auto copy = std::filesystem::path(to) / entry.path().filename();
+      std::filesystem::copy(entry.path(), copy);
+      std::filesystem::last_write_time(copy, std::filesystem::last_write_time(entry.path()));
+    }
+  }
   // The replay of `keys` on the same story, with the player's slots as they
-  // are now (and so the mark that F9 goes on): what the screen must show.
+  // were when it started (and so the mark that F9 goes on): what the screen
+  // must show.
   Surface Replay(const std::string& keys, SaveRecord* record = nullptr) {
     test::StoryPlayer replay;
     std::error_code ec;  // a story file the replay may lack
     for (const char* file : {"DATA/Script.txt", "bands.bmp", "DATA/save.txt"}) {
       std::filesystem::copy(story_.Path(file), replay.story_.Path(file), ec);
     }
-    if (const std::string slots = Slots(); !slots.empty()) {
-      replay.state_.reader.place.slotsFolder = replay.story_.Path("slots");
-      std::filesystem::create_directory(replay.state_.reader.place.slotsFolder);
-      for (const auto& entry : std::filesystem::directory_iterator(slots)) {  // times kept: F9 takes the newest
-        const auto copy = std::filesystem::path(replay.state_.reader.place.slotsFolder) / entry.path().filename();
-        std::filesystem::copy(entry.path(), copy);
-        std::filesystem::last_write_time(copy, std::filesystem::last_write_time(entry.path()));
-      }
-    }
+    replay.state_.reader.place.slotsFolder = replay.story_.Path("slots");
+    CopySlots(story_.Path("slots-at-start"), replay.state_.reader.place.slotsFolder);
     replay.Start();
     EXPECT_TRUE(replay.Frames(keys));
     if (record) *record = MakeSaveRecord(replay.state_);
