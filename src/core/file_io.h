@@ -22,8 +22,10 @@ bool PathMissing(const std::string& path);
 // file from the same one; all zero and false when there is none.
 bool FileStamp(const std::string& path, std::array<uint64_t, 5>* stamp);
 
-// Writes `surface` as a PNG picture, replaced whole as ReplaceFile does.
+// Writes `surface` as a PNG picture.
 bool WritePicture(const std::string& path, const Surface& surface, std::string* error);
+// The bytes of that picture file, to be written whole with ReplaceFile.
+bool EncodePicture(const Surface& surface, std::vector<uint8_t>* bytes);
 // Reads a picture WritePicture wrote, of at most `maxPixels`; false with a reason.
 bool ReadPicture(const std::string& path, size_t maxPixels, Surface* picture, std::string* error);
 // Whether the reader lets files be written in `folder` (it has its write bit).

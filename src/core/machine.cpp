@@ -24,6 +24,7 @@ class NoMachine : public Machine {
   bool WritePicture(const std::string& path, const Surface&, std::string* error) override {
     return Fail(error, "cannot write " + path + ": no files here");
   }
+  bool EncodePicture(const Surface&, std::vector<uint8_t>*) override { return false; }
   bool ReadPicture(const std::string& path, size_t, Surface*, std::string* error) override {
     return Fail(error, "cannot read " + path + ": no files here");
   }
@@ -69,6 +70,9 @@ bool WritePicture(const std::string& path, const Surface& surface, std::string* 
 }
 bool ReadPicture(const std::string& path, size_t maxPixels, Surface* picture, std::string* error) {
   return machine->ReadPicture(path, maxPixels, picture, error);
+}
+bool EncodePicture(const Surface& surface, std::vector<uint8_t>* bytes) {
+  return machine->EncodePicture(surface, bytes);
 }
 bool FolderWritable(const std::string& folder) { return machine->FolderWritable(folder); }
 int64_t FileTime(const std::string& path) {

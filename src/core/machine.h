@@ -60,8 +60,10 @@ class Machine {
   virtual bool ReplaceFile(const std::string& path, const uint8_t* bytes, size_t size, std::string* error) = 0;
   virtual void RemoveStaleTemporaries(const std::string& path, const timespec& start) = 0;
   virtual bool MakeFolders(const std::string& folder) = 0;
-  // A picture of the screen, as a PNG file, replaced whole as ReplaceFile does.
+  // A picture of the screen, as a PNG file.
   virtual bool WritePicture(const std::string& path, const Surface& surface, std::string* error) = 0;
+  // The bytes of such a picture file, for ReplaceFile. False when it cannot be made.
+  virtual bool EncodePicture(const Surface& surface, std::vector<uint8_t>* bytes) = 0;
   // A picture WritePicture wrote, of at most `maxPixels`. False with a reason.
   virtual bool ReadPicture(const std::string& path, size_t maxPixels, Surface* picture, std::string* error) = 0;
   // Whether the reader lets files be written in `folder`: false for a folder

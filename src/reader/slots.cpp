@@ -218,11 +218,12 @@ bool WriteSlot(const EngineState& state, int slot, const uint8_t* record, const 
   if (!MakeFolders(folder)) return Fail(error, "cannot save a slot: cannot make the folder " + folder);
   // A folder made read-only (no write bit) is left alone, even by root.
   if (!FolderWritable(folder)) return Fail(error, "cannot save a slot in " + folder + ": the folder is read-only");
-  if (screen.width != kScreenWidth || screen.height != kScreenHeight) {
-    return Fail(error, "cannot save a slot: there is no picture of the screen");
+  std::vector<uint8_t> picture;
+  if (screen.width != kScreenWidth || screen.height != kScreenHeight || !EncodePicture(Thumbnail(screen), &picture)) {
+    return Fail(error, "cannot save a slot: the picture of the screen could not be made");
   }
   // The picture first: a slot whose record is there always loads.
-  return WritePicture(SlotFile(state, slot, "png"), Thumbnail(screen), error) &&
+  return ReplaceFile(SlotFile(state, slot, "png"), picture.data(), picture.size(), error) &&
          ReplaceFile(SlotFile(state, slot, "sav"), record, kSaveFileBytes, error);
 }
 

@@ -54,6 +54,7 @@ class DesktopMachine : public Machine {
   bool WritePicture(const std::string& path, const Surface& surface, std::string* error) override {
     return WritePng(path, surface, error);
   }
+  bool EncodePicture(const Surface& surface, std::vector<uint8_t>* bytes) override { return EncodePng(surface, bytes); }
   bool ReadPicture(const std::string& path, size_t maxPixels, Surface* picture, std::string* error) override {
     return ReadPng(path, maxPixels, picture, error);
   }

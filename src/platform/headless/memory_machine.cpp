@@ -66,10 +66,16 @@ bool MemoryMachine::ReplaceFile(const std::string& path, const uint8_t* bytes, s
   return true;
 }
 
-bool MemoryMachine::WritePicture(const std::string& path, const Surface& surface, std::string*) {
+bool MemoryMachine::EncodePicture(const Surface& surface, std::vector<uint8_t>* bytes) {
   const uint32_t size[2] = {uint32_t(surface.width), uint32_t(surface.height)};
-  std::vector<uint8_t> bytes(reinterpret_cast<const uint8_t*>(size), reinterpret_cast<const uint8_t*>(size + 2));
-  bytes.insert(bytes.end(), surface.Bytes(), surface.Bytes() + surface.pixels.size() * 4);
+  bytes->assign(reinterpret_cast<const uint8_t*>(size), reinterpret_cast<const uint8_t*>(size + 2));
+  bytes->insert(bytes->end(), surface.Bytes(), surface.Bytes() + surface.pixels.size() * 4);
+  return true;
+}
+
+bool MemoryMachine::WritePicture(const std::string& path, const Surface& surface, std::string*) {
+  std::vector<uint8_t> bytes;
+  EncodePicture(surface, &bytes);
   Put(path, std::move(bytes));
   return true;
 }
