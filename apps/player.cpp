@@ -1,6 +1,7 @@
 // kamishibai: plays a story in a window of its own, full screen or not, with
 // the keyboard and the mouse. The reader's settings (the window, the volume,
 // auto mode's pace) are kept between runs.
+#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include "reader/aids.h"
 #include "reader/key_help.h"
 #include "reader/settings.h"
+#include "reader/slots.h"
 #include "reader/watch.h"
 #include "script/script_file.h"
 #include "platform/desktop/desktop_machine.h"
@@ -42,10 +44,14 @@ constexpr const char* kUsage =
     "  --demo        play the demo story that comes with the player\n"
     "  --skip-all    let Ctrl and Tab skip pages not read yet too\n"
     "  --watch       for authors: play the page again whenever the story's files change\n"
+    "  --continue    go on from where the reader last quit the story\n"
     "  --help        print this and exit; --version: print the version\n";
 
 constexpr const char* kUsageEnd =
     "Settings: $XDG_CONFIG_HOME/kamishibai/settings.ini (~/.config/kamishibai/).\n"
+    "Save slots (F2, F3, F5, F9) and the place kept on quit: $XDG_DATA_HOME/kamishibai/\n"
+    "stories/ (~/.local/share/kamishibai/), a folder for each story folder; the\n"
+    "menu's save stays in the story's DATA/save.txt.\n"
     "Exit status: 0 when the story or the reader ends it, 1 on an error (no\n"
     "script, no display, no Japanese font), 2 for bad arguments.\n";
 
@@ -72,6 +78,7 @@ struct Options {
   bool demo = false;
   bool skipAll = false;
   bool watch = false;
+  bool resume = false;  // --continue
   int fullScreen = -1;  // -1: as the settings say
 };
 
@@ -100,6 +107,8 @@ int ParseOptions(int argc, char** argv, Options* options) {
       options->skipAll = true;
     } else if (arg == "--watch") {
       options->watch = true;
+    } else if (arg == "--continue") {
+      options->resume = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg);
     } else if (storyGiven) {
@@ -164,6 +173,12 @@ int main(int argc, char** argv) {
   state.storyRoot = root;
   state.storyReadOnly = ks::InstalledWithThePlayer(root);
   state.reader.keepReadMarks = true;
+  {
+    // Slots belong to the story folder itself, however it was named.
+    std::error_code failed;
+    const std::filesystem::path real = std::filesystem::canonical(root, failed);
+    state.reader.place.slotsFolder = ks::SlotsFolderFor(failed ? root : real.string());
+  }
   state.reader.skipAllAlways = options.skipAll;
   ks::Settings& settings = state.reader.settings;
   const std::string settingsPath = ks::SettingsPath();
@@ -192,7 +207,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   platform.SetTitle(WindowTitle(root));
+  // A hang-up quits as a window closed does, keeping the place: SDL turns
+  // SIGTERM (and SIGINT) into a quit.
+  std::signal(SIGHUP, [](int) { std::raise(SIGTERM); });
   ks::BeginStory(state, platform);
+  if (options.resume) {
+    std::string why;
+    if (!ks::LoadSlot(state, ks::kAutoSlot, &why)) ks::Report("--continue: nothing to continue from (" + why + ")");
+  }
   // A mode given for this run only is not remembered, unless the reader
   // switches it again.
   bool runOnlyMode = options.fullScreen >= 0;
@@ -244,6 +266,9 @@ int main(int argc, char** argv) {
     writeMarks(false);
   }
   writeMarks(true);
+  // Every way out the reader takes keeps the place; a story that ended by
+  // itself leaves it.
+  if (std::string why; !ks::KeepPlace(state, &why)) ks::Report("the place was not kept: " + why);
   ks::ShutDown(state);
   platform.Close();  // the window goes at once; the writes finish after it
   save();            // the window's size and place as they were last

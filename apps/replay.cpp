@@ -19,18 +19,22 @@
 #include "platform/desktop/install_paths.h"
 #include "platform/desktop/png.h"
 #include "platform/desktop/desktop_machine.h"
+#include "reader/slots.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kamishibai-replay [-C DIR] [--input TOKENS] [--shot N=FILE.png]... [--state FILE.json]\n"
+    "usage: kamishibai-replay [-C DIR] [--input TOKENS] [--shot N=FILE.png]... [--state FILE.json] [--slots DIR]\n"
     "  -C DIR          the story folder, holding DATA/ (default: the working directory)\n"
     "  --input TOKENS  keys for each processed frame: . (none), or any of E S U D held,\n"
     "                  X (Escape before the frame), K (Ctrl held), T (Tab), A (auto mode),\n"
-    "                  B (PageUp: the backlog), N (PageDown); TOKEN*N repeats a token\n"
+    "                  B (PageUp: the backlog; E there goes back to its page), N (PageDown),\n"
+    "                  R (Backspace), W (F5), L (F9), V (F2), O (F3); TOKEN*N repeats a token\n"
     "  --shot N=FILE   the visible picture after N processed frames, as PNG (N=0: before the\n"
     "                  first frame, still black); a shot past the end of the run fails\n"
     "  --state FILE    the engine's state after the run, as JSON\n"
+    "  --slots DIR     the save slots' folder (W, L quick save and load; V, O the slots\n"
+    "                  screens; R Backspace); the place is kept there when X quits\n"
     "  --version       prints the version\n";
 
 struct Options {
@@ -38,6 +42,7 @@ struct Options {
   std::vector<ks::KeyToken> frames;
   std::multimap<uint64_t, std::string> shots;
   std::string stateFile;
+  std::string slots;
 };
 
 int UsageError(const std::string& why) {
@@ -72,6 +77,8 @@ int ParseOptions(int argc, char** argv, Options* options) {
         return UsageError("--shot takes N=FILE.png, not " + value);
       }
       options->shots.emplace(std::stoull(n), value.substr(eq + 1));
+    } else if (arg == "--slots") {
+      options->slots = value;
     } else if (arg == "--state") {
       options->stateFile = value;
     } else {
@@ -174,6 +181,7 @@ int main(int argc, char** argv) {
   ks::EngineState state;
   state.storyRoot = options.folder;
   state.storyReadOnly = ks::InstalledWithThePlayer(options.folder);
+  state.reader.place.slotsFolder = options.slots;
   ks::HeadlessPlatform platform(options.frames);
   std::string error;
   if (!ks::StartUp(state, platform, &error)) {
@@ -203,6 +211,7 @@ int main(int argc, char** argv) {
   }
   // A quit asked for in the last frame ends the loop before its next turn.
   exited = exited || state.screen.quitRequested;
+  if (exited && !ks::KeepPlace(state, &error)) std::fprintf(stderr, "kamishibai-replay: %s\n", error.c_str());
 
   for (const auto& [frame, file] : options.shots) {
     if (frame > platform.processed()) {

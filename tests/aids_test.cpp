@@ -40,8 +40,10 @@ TEST_F(Aids, BacklogGoesBackAndReturnsToThePageExactlyWithoutMovingTheStory) {
   ASSERT_TRUE(Frames(". N . N . N . N"));  // past the newest it closes
   EXPECT_EQ(state_.reader.backlogShown, -1);
   EXPECT_EQ(state_.display.primarySurface.pixels, page);
-  EXPECT_EQ(After("B E E"), "mode=0 cursor=0 page=p4");  // Enter closes it, and does nothing more while held
-  EXPECT_EQ(PageAfter(". E"), "p5");
+  EXPECT_EQ(After("B E E"), "mode=0 cursor=0 page=p3");  // Enter on an earlier page goes back to it, and does nothing more while held
+  EXPECT_EQ(state_.reader.backlog, (std::deque<std::string>{"p1", "p2", "p3"}));
+  EXPECT_EQ(After("B . N E E"), "mode=0 cursor=0 page=p3");  // on the newest page Enter only closes it
+  EXPECT_EQ(PageAfter(". E . E"), "p5");
 
   for (int i = 0; i < 240; ++i) ASSERT_TRUE(Frames(". E"));
   EXPECT_EQ(state_.reader.backlog.size(), kBacklogPages);

@@ -2,6 +2,8 @@
 // would, its screen compared with the replay of the same keys.
 #include <sys/stat.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -13,6 +15,8 @@
 #include "platform/desktop/png.h"
 #include "read_png.h"
 #include "reader/aids.h"
+#include "reader/slots.h"
+#include "save/save_file.h"
 #include "support.h"
 #include "x_session.h"
 
@@ -52,6 +56,7 @@ class Player : public ::testing::Test {
     for (const auto& [name, value] : env) all[name] = value;
     if (args.empty()) args = {story_.root()};
     args.insert(args.begin(), KS_PLAYER);
+    CopySlots(Slots(), story_.Path("slots-at-start"));
     ASSERT_TRUE(player_.Start(args, launchDir_, all, story_.Path("player.log")));
     // The window is named for the story's folder.
     const std::string folder = std::filesystem::path(args.back()).filename().string();
@@ -62,15 +67,39 @@ class Player : public ::testing::Test {
     const std::vector<uint8_t> log = story_.Read("player.log");
     return std::string(log.begin(), log.end());
   }
-  // The replay of `keys` on the same story: what the screen must show.
-  Surface Replay(const std::string& keys) {
+  // The player's slots of the story ("" before any).
+  std::string Slots() const {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(story_.Path("data/kamishibai/stories"), ec)) {
+      return entry.path().string();
+    }
+    return "";
+  }
+  // Copies the slots in `from` to `to`, with their times: F9 takes the newest.
+  static void CopySlots(const std::string& from, const std::string& to) {
+    std::filesystem::remove_all(to);
+    std::filesystem::create_directory(to);
+    std::error_code none;
+    for (const auto& entry : std::filesystem::directory_iterator(from, none)) {
+      const auto copy = std::filesystem::path(to) / entry.path().filename();
+      std::filesystem::copy(entry.path(), copy);
+      std::filesystem::last_write_time(copy, std::filesystem::last_write_time(entry.path()));
+    }
+  }
+  // The replay of `keys` on the same story, with the player's slots as they
+  // were when it started (and so the mark that F9 goes on): what the screen
+  // must show.
+  Surface Replay(const std::string& keys, SaveRecord* record = nullptr) {
     test::StoryPlayer replay;
     std::error_code ec;  // a story file the replay may lack
     for (const char* file : {"DATA/Script.txt", "bands.bmp", "DATA/save.txt"}) {
       std::filesystem::copy(story_.Path(file), replay.story_.Path(file), ec);
     }
+    replay.state_.reader.place.slotsFolder = replay.story_.Path("slots");
+    CopySlots(story_.Path("slots-at-start"), replay.state_.reader.place.slotsFolder);
     replay.Start();
     EXPECT_TRUE(replay.Frames(keys));
+    if (record) *record = MakeSaveRecord(replay.state_);
     return replay.state_.display.primarySurface;
   }
   // How many pixels of the screen's `place` differ from the replay of `keys`
@@ -103,6 +132,13 @@ class Player : public ::testing::Test {
       }
     }
     return differ;
+  }
+  // The picture on the screen.
+  std::vector<uint32_t> Shown() {
+    Image shown;
+    std::string error;
+    EXPECT_TRUE(x_->Screenshot(&shown, &error)) << error;
+    return shown.pixels;
   }
   void Click(int x, int y, int button = 1) {
     x_->Run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click " + std::to_string(button));
@@ -350,6 +386,109 @@ TEST_F(Player, TheWheelTurnsTheBacklogAndCtrlSkipsWhatWasReadBefore) {
   SleepMs(150);
   EXPECT_EQ(DiffersFromReplay(tenPresses + " E ."), 0) << "Ctrl did not stop at page 12";
   EXPECT_EQ(Quit(), 0) << Log();
+}
+
+// The place is the reader's: after a quick save or an Escape on a page, a
+// new start shows that F9 goes on, and F9 shows that very page again.
+TEST_F(Player, F9AfterARestartGoesOnFromAQuickSaveOrWhereEscapeLeft) {
+  WriteStory(Pages(12));
+  Launch();
+  for (int i = 0; i < 3; ++i) x_->Press("Return", 5), SleepMs(80);
+  SleepMs(150);
+  const std::vector<uint32_t> fourth = Shown();
+  x_->Press("F5", 5);
+  SleepMs(150);
+  EXPECT_EQ(Quit(), 0) << Log();
+  Launch();
+  EXPECT_EQ(DiffersFromReplay("."), 0) << "the first page, with the mark that F9 goes on";
+  x_->Press("F9", 150);
+  SleepMs(100);
+  x_->Press("Return", 150);  // the loaded notice
+  SleepMs(150);
+  EXPECT_EQ(Shown(), fourth) << "F9 after F5 and Escape";
+  for (int i = 0; i < 4; ++i) x_->Press("Return", 150), SleepMs(80);
+  SleepMs(150);
+  const std::vector<uint32_t> eighth = Shown();
+  EXPECT_EQ(Quit(), 0) << Log();
+  Launch();
+  x_->Press("F9", 5);
+  SleepMs(100);
+  x_->Press("Return", 5);
+  SleepMs(150);
+  EXPECT_EQ(Shown(), eighth) << "F9 after Escape on a page";
+  EXPECT_EQ(Quit(), 0) << Log();
+}
+
+// Back through the backlog to the page of a choice list, the list shows
+// again, and its other row leads the other way.
+TEST_F(Player, BackThroughTheBacklogToAChoiceTheOtherRowLeadsTheOtherWay) {
+  WriteStory(kChoiceStory);
+  Launch();
+  for (int hold : {5, 150, 5}) x_->Press("Return", hold), SleepMs(100);  // the first way
+  x_->Press("Prior", 5);  // PageUp: the backlog, at the page of the choice
+  SleepMs(100);
+  x_->Press("Return", 150);
+  SleepMs(100);
+  x_->Press("Down", 5);
+  SleepMs(100);
+  x_->Press("Return", 5);
+  SleepMs(200);
+  EXPECT_EQ(DiffersFromReplay(". E . E . E . B . E . D . E ."), 0);
+  EXPECT_EQ(DiffersFromReplay(". E . E . D . E ."), 0) << "not the second way's page";
+  EXPECT_EQ(Quit(), 0) << Log();
+}
+
+// A hang-up, a TERM or an interrupt quits as Escape does, keeping the page in
+// the Auto slot: the very record the menu's save would write there.
+TEST_F(Player, SignalsKeepThePlaceAsEscapeDoes) {
+  WriteStory(Pages(8));
+  const int signals[] = {SIGTERM, SIGHUP, SIGINT};
+  for (int i = 0; i < 3; ++i) {
+    Launch();
+    for (int page = 0; page <= i; ++page) x_->Press("Return", i == 1 ? 150 : 5), SleepMs(100);
+    SleepMs(100);
+    player_.Signal(signals[i]);
+    int status = -1;
+    ASSERT_TRUE(player_.Wait(2000, &status)) << "signal " << signals[i];
+    EXPECT_EQ(status, 0) << Log();
+    SaveRecord record;
+    Replay(Presses(i + 1), &record);
+    std::ifstream in(Slots() + "/auto.sav", std::ios::binary);
+    const std::vector<uint8_t> kept{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(kept.size(), kSaveFileBytes) << "signal " << signals[i];
+    EXPECT_EQ(std::memcmp(kept.data(), &record, kSaveFileBytes), 0) << "signal " << signals[i];
+  }
+}
+
+// Slots are replaced whole: a player killed while it saves them, twenty
+// times, never leaves one that does not load or whose picture is damaged.
+TEST_F(Player, SlotsOfAKilledPlayerAlwaysLoad) {
+  WriteStory(Pages(300));
+  std::string keys;
+  for (int i = 0; i < 8; ++i) keys += " Return F5";
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    Launch();
+    x_->Run("xdotool key --delay 5" + keys);
+    SleepMs(attempt * 37 % 500);
+    player_.Kill();
+  }
+  test::StoryPlayer reader;
+  std::filesystem::copy(story_.Path("DATA/Script.txt"), reader.story_.Path("DATA/Script.txt"));
+  reader.Start();
+  int slots = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(Slots())) {
+    const std::string path = entry.path().string();
+    std::string error;
+    if (entry.path().extension() == ".sav") {
+      EXPECT_TRUE(LoadGameFrom(reader.state_, path, &error)) << error;
+      ++slots;
+    } else if (entry.path().extension() == ".png") {
+      Image picture;
+      EXPECT_TRUE(test::ReadPng(path, &picture, &error)) << error;
+      EXPECT_EQ(picture.width * 4, 640) << path;
+    }
+  }
+  EXPECT_EQ(slots, 1) << "the quick slot, and only it";
 }
 
 // The read marks are replaced whole or not at all: a player killed while it

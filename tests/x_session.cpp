@@ -32,6 +32,10 @@ void Child::Kill() {
   pid_ = -1;
 }
 
+void Child::Signal(int signal) {
+  if (pid_ > 0) kill(pid_, signal);
+}
+
 bool Child::Start(const std::vector<std::string>& argv, const std::string& dir,
                   const std::map<std::string, std::string>& env, const std::string& logFile) {
   pid_ = fork();

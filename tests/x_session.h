@@ -30,6 +30,8 @@ class Child {
   bool Wait(int ms, int* status);
   // Ends it at once with SIGKILL.
   void Kill();
+  // Sends it `signal`, and waits for nothing.
+  void Signal(int signal);
 
  private:
   pid_t pid_ = -1;

@@ -29,6 +29,9 @@ class OneScript : public ks::Machine {
   void RemoveStaleTemporaries(const std::string&, const timespec&) override {}
   bool MakeFolders(const std::string&) override { return false; }
   bool WritePicture(const std::string&, const ks::Surface&, std::string*) override { return false; }
+  bool EncodePicture(const ks::Surface&, std::vector<uint8_t>*) override { return false; }
+  bool ReadPicture(const std::string&, size_t, ks::Surface*, std::string*) override { return false; }
+  bool FolderWritable(const std::string&) override { return false; }
   std::string ConfigFolder() override { return ""; }
   std::string DataFolder() override { return ""; }
   std::string CacheFolder() override { return ""; }

@@ -24,6 +24,15 @@ bool FileStamp(const std::string& path, std::array<uint64_t, 5>* stamp);
 
 // Writes `surface` as a PNG picture.
 bool WritePicture(const std::string& path, const Surface& surface, std::string* error);
+// The bytes of that picture file, to be written whole with ReplaceFile.
+bool EncodePicture(const Surface& surface, std::vector<uint8_t>* bytes);
+// Reads a picture WritePicture wrote, of at most `maxPixels`; false with a reason.
+bool ReadPicture(const std::string& path, size_t maxPixels, Surface* picture, std::string* error);
+// Whether the reader lets files be written in `folder` (it has its write bit).
+bool FolderWritable(const std::string& folder);
+// When the regular file at `path` was last written, in nanoseconds (only
+// an order on a machine without a clock); 0 when there is none.
+int64_t FileTime(const std::string& path);
 
 // Whether `path` is a regular file (not a folder, FIFO or device).
 bool IsRegularFile(const std::string& path);

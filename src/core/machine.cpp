@@ -24,6 +24,11 @@ class NoMachine : public Machine {
   bool WritePicture(const std::string& path, const Surface&, std::string* error) override {
     return Fail(error, "cannot write " + path + ": no files here");
   }
+  bool EncodePicture(const Surface&, std::vector<uint8_t>*) override { return false; }
+  bool ReadPicture(const std::string& path, size_t, Surface*, std::string* error) override {
+    return Fail(error, "cannot read " + path + ": no files here");
+  }
+  bool FolderWritable(const std::string&) override { return false; }
   std::string ConfigFolder() override { return ""; }
   std::string DataFolder() override { return ""; }
   std::string CacheFolder() override { return ""; }
@@ -62,6 +67,18 @@ bool PathMissing(const std::string& path) { return machine->Missing(path); }
 bool FileStamp(const std::string& path, std::array<uint64_t, 5>* stamp) { return machine->Stamp(path, stamp); }
 bool WritePicture(const std::string& path, const Surface& surface, std::string* error) {
   return machine->WritePicture(path, surface, error);
+}
+bool ReadPicture(const std::string& path, size_t maxPixels, Surface* picture, std::string* error) {
+  return machine->ReadPicture(path, maxPixels, picture, error);
+}
+bool EncodePicture(const Surface& surface, std::vector<uint8_t>* bytes) {
+  return machine->EncodePicture(surface, bytes);
+}
+bool FolderWritable(const std::string& folder) { return machine->FolderWritable(folder); }
+int64_t FileTime(const std::string& path) {
+  std::array<uint64_t, 5> stamp{};
+  if (!machine->IsRegularFile(path) || !machine->Stamp(path, &stamp)) return 0;
+  return int64_t(stamp[3]) * 1000000000 + int64_t(stamp[4]);
 }
 bool IsRegularFile(const std::string& path) { return machine->IsRegularFile(path); }
 bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>* bytes, std::string* error) {

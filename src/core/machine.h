@@ -62,6 +62,13 @@ class Machine {
   virtual bool MakeFolders(const std::string& folder) = 0;
   // A picture of the screen, as a PNG file.
   virtual bool WritePicture(const std::string& path, const Surface& surface, std::string* error) = 0;
+  // The bytes of such a picture file, for ReplaceFile. False when it cannot be made.
+  virtual bool EncodePicture(const Surface& surface, std::vector<uint8_t>* bytes) = 0;
+  // A picture WritePicture wrote, of at most `maxPixels`. False with a reason.
+  virtual bool ReadPicture(const std::string& path, size_t maxPixels, Surface* picture, std::string* error) = 0;
+  // Whether the reader lets files be written in `folder`: false for a folder
+  // made read-only (no write bit), even where the process could write.
+  virtual bool FolderWritable(const std::string& folder) = 0;
 
   // The reader's folders for settings, data, caches and screenshots; ""
   // when there is none.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/limits.h"
+#include "core/place_state.h"
 #include "core/settings.h"
 
 namespace ks {
@@ -49,6 +50,8 @@ struct ReaderState {
   uint32_t runStart = 0;
   char runPageText[kPageBytes] = {};
   uint32_t runPageLength = 0;
+
+  PlaceState place;  // slots, the place kept on quit, going back
 };
 
 }  // namespace ks

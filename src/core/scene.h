@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ namespace ks {
 
 // The lists a reader picks rows from, and where a row was drawn: its line
 // across the list's width, 8 pixels either side of its text.
-enum class RowList : uint8_t { kNone, kMenu, kChoices };
+enum class RowList : uint8_t { kNone, kMenu, kChoices, kSlots };
 struct RowBox {
   RowList list = RowList::kNone;
   int row = -1;
@@ -21,16 +22,18 @@ struct RowBox {
 };
 
 struct DrawOp {
-  enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText, kFill, kDarken };
+  enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText, kFill, kDarken, kImage };
   Kind kind = Kind::kPageText;
   Rect box;  // the rectangle of a box or of the page; x, y in left, top for text
   Color color;
   std::string text;  // the bytes drawn, up to the NUL
-  // A row of a list (kMenuText): its number, and the line it is hit on,
-  // from 8 pixels left of the text to 8 pixels right of it or `box.right`,
-  // whichever is further, and from `box.top` to `box.bottom`.
+  // A row of a list: its number, and where it is hit. Text (kMenuText) is
+  // hit on its line, from 8 pixels left of the text to 8 pixels right of it
+  // or `box.right`, whichever is further, and from `box.top` to
+  // `box.bottom`; anything else in its whole box.
   RowList list = RowList::kNone;
   int row = -1;
+  std::shared_ptr<const Surface> image = nullptr;  // drawn with its top left at the box's
 
   bool operator==(const DrawOp&) const = default;
 };

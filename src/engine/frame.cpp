@@ -8,6 +8,7 @@
 #include "present/fade.h"
 #include "reader/aids.h"
 #include "reader/reader.h"
+#include "reader/slots.h"
 #include "reader/story_run.h"
 
 namespace ks {
@@ -18,7 +19,7 @@ namespace {
 // ReaderState, its scene drawn into the frame's (or, over everything, by
 // AddReaderOverlays), and Escape closing it in CloseReaderScreen.
 using ReaderScreen = ScreenTurn (*)(EngineState&, Intents&, Scene&);
-constexpr ReaderScreen kReaderScreens[] = {HelpScreen, BacklogScreen};
+constexpr ReaderScreen kReaderScreens[] = {HelpScreen, SlotsScreen, BacklogScreen};
 
 }  // namespace
 
@@ -53,7 +54,10 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
   bool storyWaits = false;
   for (const ReaderScreen screen : kReaderScreens) {
     const ScreenTurn turn = screen(state, intents, scene);
-    if (turn == ScreenTurn::kClosed) platform.SwallowHeldKeys();
+    // A reader's screen takes each key once a press, and the key that
+    // closes it does nothing else.
+    if (turn != ScreenTurn::kNotUp) platform.SwallowHeldKeys();
+    if (turn == ScreenTurn::kClosed) intents.DropStoryInput();
     if ((storyWaits = turn == ScreenTurn::kTookFrame)) break;
   }
   if (!storyWaits) {
@@ -67,6 +71,7 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
     AddAidMarks(scene, state, now);
   }
   AddReaderOverlays(scene, state, now);
+  AddPlaceMarks(scene, state, now);
   if (ComposeFrame(state, std::move(scene))) Flip(state, platform);
   return true;
 }
@@ -74,7 +79,7 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
 bool NeedsFrame(const EngineState& state) {
   const ReaderState& reader = state.reader;
   return state.screen.fadeActive || !state.display.settled || reader.skipOn || reader.skippedLastFrame ||
-         reader.autoOn || reader.autoMark || reader.volumeMark || reader.shotMark;
+         reader.autoOn || reader.autoMark || reader.volumeMark || reader.shotMark || PlaceMarksShowing(state);
 }
 
 void Flip(EngineState& state, Platform& platform) {

@@ -10,6 +10,7 @@
 #include "core/file_io.h"
 #include "reader/aids.h"
 #include "reader/reader.h"
+#include "reader/slots.h"
 #include "reader/story_run.h"
 #include "save/save_file.h"
 #include "script/interpreter.h"
@@ -45,6 +46,7 @@ void BeginStory(EngineState& state, Platform& platform) {
   state.sound.audio = &platform.Audio();
   ApplyVolume(state);
   RunStory(state);  // the first page is ready before the first frame
+  PrepareSlots(state, platform.NowMs());
   Trace("first page run");
 }
 

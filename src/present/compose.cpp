@@ -33,7 +33,12 @@ void Draw(EngineState& state, const DrawOp& op, std::vector<RowBox>& rows) {
     case DrawOp::Kind::kDarken:
       for (uint32_t& pixel : target.pixels) pixel = (pixel >> 1) & 0x7F7F7F;
       break;
+    case DrawOp::Kind::kImage:
+      if (op.image) DrawImage(target, *op.image, op.box.left, op.box.top);
+      break;
   }
+  // A row drawn by anything but text is hit anywhere in its box.
+  if (op.list != RowList::kNone && op.kind != DrawOp::Kind::kMenuText) rows.push_back({op.list, op.row, op.box});
 }
 
 }  // namespace

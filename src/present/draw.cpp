@@ -138,4 +138,13 @@ void DrawText(Surface& surface, Font& font, const char* text, size_t length, con
   }
 }
 
+void DrawImage(Surface& target, const Surface& image, int x, int y) {
+  for (int row = 0; row < image.height; ++row) {
+    if (y + row < 0 || y + row >= target.height) continue;
+    for (int col = 0; col < image.width; ++col) {
+      if (x + col >= 0 && x + col < target.width) target.Row(y + row)[x + col] = image.Row(row)[col];
+    }
+  }
+}
+
 }  // namespace ks

@@ -11,6 +11,8 @@ namespace ks {
 
 // Copies all of `from` onto `to`, which has the same size.
 void CopySurface(const Surface& from, Surface& to);
+// Copies `image` onto `target` with its top left at (x, y), clipped.
+void DrawImage(Surface& target, const Surface& image, int x, int y);
 
 // A box from (left, top) to (right, bottom) with corners rounded by 20 x 20
 // ellipses: a one-pixel black outline around a white fill. As on the window

@@ -9,6 +9,7 @@
 #include "core/file_io.h"
 #include "core/xdg.h"
 #include "reader/reader.h"
+#include "reader/rollback.h"
 
 namespace ks {
 namespace {
@@ -32,6 +33,7 @@ void Remember(ReaderState& reader, std::string text) {
   if (!reader.backlog.empty() && reader.backlog.back() == text) return;  // the same page again
   if (reader.backlog.size() == kBacklogPages) reader.backlog.pop_front();
   reader.backlog.push_back(std::move(text));
+  ++reader.place.backlogPushed;
 }
 
 bool IsPlaying(const EngineState& state, const SoundChannel& channel) {
@@ -69,7 +71,7 @@ int StepAlong(const int (&ladder)[N], int value, bool down) {
 }  // namespace
 
 void NoteRun(EngineState& state, uint32_t start) {
-  if (!OnPage(state.screen)) return;  // a choice list: its page showed before
+  if (!OnPage(state.screen)) return NoteStop(state);  // a choice list: its page showed before
   ReaderState& reader = state.reader;
   const std::pair<uint32_t, uint32_t> run{start, state.script.scriptPos};
   reader.pageWasRead = reader.readRuns.count(run) > 0;
@@ -79,12 +81,14 @@ void NoteRun(EngineState& state, uint32_t start) {
   }
   Remember(reader, PageBytes(state.page));
   reader.pageShownAt = state.screen.lastFrameTime;
+  NoteStop(state);
 }
 
 void NoteLoadedPage(EngineState& state) {
   Remember(state.reader, PageBytes(state.page));
   state.reader.pageWasRead = false;
   state.reader.pageShownAt = state.screen.lastFrameTime;
+  NoteStop(state);
 }
 
 ScreenTurn BacklogScreen(EngineState& state, Intents& intents, Scene& scene) {
@@ -100,11 +104,13 @@ ScreenTurn BacklogScreen(EngineState& state, Intents& intents, Scene& scene) {
   bool close = intents.Has(Intent::kAdvance) || intents.Has(Intent::kCancel) || intents.Has(Intent::kBacklogClose);
   if (older) reader.backlogShown = std::min(reader.backlogShown + 1, pages - 1);
   if (intents.Has(Intent::kBacklogNewer) || intents.Has(Intent::kWheelNewer)) close = close || --reader.backlogShown < 0;
-  if (close) {
+  // Enter or a click on an earlier page goes back to it.
+  const bool goBack = (intents.Has(Intent::kAdvance) || intents.Has(Intent::kClick)) && reader.backlogShown > 0;
+  if (goBack || close) {
     // Back to the page exactly as it was; the key that closed it does
     // nothing else.
+    if (goBack) GoBack(state, size_t(pages - 1 - reader.backlogShown));
     reader.backlogShown = -1;
-    intents.DropStoryInput();
     return ScreenTurn::kClosed;
   }
   const size_t index = size_t(pages - 1 - reader.backlogShown);

@@ -10,6 +10,7 @@
 #include "core/file_io.h"
 #include "core/xdg.h"
 #include "reader/key_help.h"
+#include "reader/slots.h"
 #include "reader/story_run.h"
 
 namespace ks {
@@ -98,6 +99,7 @@ ScreenTurn HelpScreen(EngineState& state, Intents& intents, Scene&) {
 
 bool CloseReaderScreen(EngineState& state) {
   ReaderState& reader = state.reader;
+  if (CloseSlots(state)) return true;
   if (!reader.helpShown && reader.backlogShown < 0) return false;
   reader.helpShown = false;
   reader.backlogShown = -1;

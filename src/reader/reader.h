@@ -18,8 +18,10 @@ namespace ks {
 // How a reader's screen took the frame's intents.
 enum class ScreenTurn : uint8_t {
   kNotUp,     // not up (or up and it took the input): the frame goes on
-  kClosed,    // it closed at this input: the keys held now do nothing until released
-  kTookFrame, // up: it drew the frame, and the story's screen waits
+  kClosed,    // it closed at this input, which does nothing else; the keys held
+              // now do nothing until released
+  kTookFrame, // up: it drew the frame, the story's screen waits, and the keys
+              // held now act again when pressed again
 };
 
 // The reader's own controls, on every screen: the volume and screenshots.

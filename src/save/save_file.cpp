@@ -58,7 +58,10 @@ void RemoveStaleSaveTemporaries(const EngineState& state) {
 }
 
 bool LoadGame(EngineState& state, std::string* error) {
-  const std::string path = StoryPath(state.storyRoot, kSaveFileName);
+  return LoadGameFrom(state, StoryPath(state.storyRoot, kSaveFileName), error);
+}
+
+bool LoadGameFrom(EngineState& state, const std::string& path, std::string* error) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(path, size_t{1} << 20, &bytes, error)) return false;
   // Bytes past the record are not ours and are ignored.

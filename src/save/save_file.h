@@ -52,5 +52,7 @@ void RemoveStaleSaveTemporaries(const EngineState& state);
 // without its NUL, a position beyond the script). A missing or short file
 // changes nothing and returns false with a reason.
 bool LoadGame(EngineState& state, std::string* error);
+// The same from the record in the file at `path` (a reader's slot).
+bool LoadGameFrom(EngineState& state, const std::string& path, std::string* error);
 
 }  // namespace ks

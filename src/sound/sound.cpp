@@ -53,6 +53,7 @@ void PlayOneShotSe(EngineState& state, const char* fileName) {
 void StopBgm(EngineState& state) { StopChannel(state, state.sound.bgmChannel); }
 
 void StopLoopSe(EngineState& state) { StopChannel(state, state.sound.loopSeChannel); }
+void StopOneShotSe(EngineState& state) { StopChannel(state, state.sound.oneShotSeChannel); }
 
 void PlayPageSound(EngineState& state) {
   PlayOnChannel(state, state.sound.pageSound, kPageSoundFile, /*repeats=*/false);

@@ -22,6 +22,7 @@ void PlayOneShotSe(EngineState& state, const char* fileName);
 // Stops and closes the channel if it is playing; otherwise does nothing.
 void StopBgm(EngineState& state);
 void StopLoopSe(EngineState& state);
+void StopOneShotSe(EngineState& state);
 
 // Restarts "Page.wav" from its beginning, closing the previous page sound.
 void PlayPageSound(EngineState& state);

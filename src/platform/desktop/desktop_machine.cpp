@@ -54,6 +54,14 @@ class DesktopMachine : public Machine {
   bool WritePicture(const std::string& path, const Surface& surface, std::string* error) override {
     return WritePng(path, surface, error);
   }
+  bool EncodePicture(const Surface& surface, std::vector<uint8_t>* bytes) override { return EncodePng(surface, bytes); }
+  bool ReadPicture(const std::string& path, size_t maxPixels, Surface* picture, std::string* error) override {
+    return ReadPng(path, maxPixels, picture, error);
+  }
+  bool FolderWritable(const std::string& folder) override {
+    struct stat info {};
+    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & S_IWUSR);
+  }
   std::string ConfigFolder() override { return desktop::ConfigFolder(); }
   std::string DataFolder() override { return desktop::DataFolder(); }
   std::string CacheFolder() override { return desktop::CacheFolder(); }

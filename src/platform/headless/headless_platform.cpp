@@ -37,7 +37,12 @@ bool ParseKeyTokens(const std::string& text, std::vector<KeyToken>* frames, std:
           case 'N': frame.keys.Press(ReaderKey::kBacklogNewer); break;
           case 'A': frame.keys.Press(ReaderKey::kAuto); break;
           case 'T': frame.keys.Press(ReaderKey::kSkip); break;
-          default: return bad("keys are . or any of E S U D X, K B N A T");
+          case 'W': frame.keys.Press(ReaderKey::kQuickSave); break;
+          case 'L': frame.keys.Press(ReaderKey::kQuickLoad); break;
+          case 'V': frame.keys.Press(ReaderKey::kSaveSlots); break;
+          case 'O': frame.keys.Press(ReaderKey::kLoadSlots); break;
+          case 'R': frame.keys.Press(ReaderKey::kBacklogClose); break;
+          default: return bad("keys are . or any of E S U D X, K B N A T, W L V O R");
         }
       }
     }

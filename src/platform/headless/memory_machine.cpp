@@ -1,5 +1,6 @@
 #include "platform/headless/memory_machine.h"
 
+#include <cstring>
 #include <set>
 
 namespace ks {
@@ -43,6 +44,7 @@ bool MemoryMachine::Stamp(const std::string& path, std::array<uint64_t, 5>* stam
   if (it == files_.end()) return false;
   (*stamp)[0] = it->second.version;
   (*stamp)[2] = it->second.bytes.size();
+  (*stamp)[3] = it->second.version;  // no clock here: the order of the writes
   return true;
 }
 
@@ -64,8 +66,32 @@ bool MemoryMachine::ReplaceFile(const std::string& path, const uint8_t* bytes, s
   return true;
 }
 
+bool MemoryMachine::EncodePicture(const Surface& surface, std::vector<uint8_t>* bytes) {
+  const uint32_t size[2] = {uint32_t(surface.width), uint32_t(surface.height)};
+  bytes->assign(reinterpret_cast<const uint8_t*>(size), reinterpret_cast<const uint8_t*>(size + 2));
+  bytes->insert(bytes->end(), surface.Bytes(), surface.Bytes() + surface.pixels.size() * 4);
+  return true;
+}
+
 bool MemoryMachine::WritePicture(const std::string& path, const Surface& surface, std::string*) {
-  Put(path, std::vector<uint8_t>(surface.Bytes(), surface.Bytes() + surface.pixels.size() * 4));
+  std::vector<uint8_t> bytes;
+  EncodePicture(surface, &bytes);
+  Put(path, std::move(bytes));
+  return true;
+}
+
+bool MemoryMachine::ReadPicture(const std::string& path, size_t maxPixels, Surface* picture, std::string* error) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, maxPixels * 4 + 8, &bytes, error)) return false;
+  uint32_t wh[2] = {};
+  if (bytes.size() >= 8) std::memcpy(wh, bytes.data(), 8);
+  if (bytes.size() < 8 || bytes.size() - 8 != size_t(wh[0]) * wh[1] * 4) {
+    if (error) *error = "cannot read " + path + ": not a picture";
+    return false;
+  }
+  Surface out{int(wh[0]), int(wh[1])};
+  std::memcpy(out.Bytes(), bytes.data() + 8, bytes.size() - 8);
+  *picture = std::move(out);
   return true;
 }
 

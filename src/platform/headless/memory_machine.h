@@ -26,7 +26,11 @@ class MemoryMachine : public Machine {
   bool ReplaceFile(const std::string& path, const uint8_t* bytes, size_t size, std::string* error) override;
   void RemoveStaleTemporaries(const std::string&, const timespec&) override {}
   bool MakeFolders(const std::string& folder) override { return !folder.empty(); }
+  // A picture is held as its width and height (4 bytes each) and its pixels.
   bool WritePicture(const std::string& path, const Surface& surface, std::string* error) override;
+  bool EncodePicture(const Surface& surface, std::vector<uint8_t>* bytes) override;
+  bool ReadPicture(const std::string& path, size_t maxPixels, Surface* picture, std::string* error) override;
+  bool FolderWritable(const std::string& folder) override { return !folder.empty(); }
   std::string ConfigFolder() override { return "/config"; }
   std::string DataFolder() override { return "/data"; }
   std::string CacheFolder() override { return ""; }

@@ -54,6 +54,8 @@ constexpr Binding kKeyTable[] = {
     {SDLK_a, Kind::kReader, int(ReaderKey::kAuto)},
     {SDLK_LEFTBRACKET, Kind::kReader, int(ReaderKey::kAutoSlower)},
     {SDLK_RIGHTBRACKET, Kind::kReader, int(ReaderKey::kAutoFaster)},
+    {SDLK_F5, Kind::kReader, int(ReaderKey::kQuickSave)}, {SDLK_F9, Kind::kReader, int(ReaderKey::kQuickLoad)},
+    {SDLK_F2, Kind::kReader, int(ReaderKey::kSaveSlots)}, {SDLK_F3, Kind::kReader, int(ReaderKey::kLoadSlots)},
 };
 constexpr uint32_t kPointerHideMs = 2000;
 
