@@ -17,6 +17,7 @@
 #include "core/trace.h"
 #include "ks_version.h"
 #include "platform/desktop/background_writer.h"
+#include "platform/desktop/desktop_speech.h"
 #include "core/file_io.h"
 #include "platform/desktop/install_paths.h"
 #include "platform/sdl/sdl_platform.h"
@@ -192,6 +193,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   platform.SetTitle(WindowTitle(root));
+  ks::DesktopSpeech speech(settings.speechCommand);
+  state.reader.speech = &speech;
+  state.reader.clipboard = &platform;
   ks::BeginStory(state, platform);
   // A mode given for this run only is not remembered, unless the reader
   // switches it again.

@@ -20,6 +20,7 @@ inline constexpr int kKeyCount = 9;
 enum class ReaderKey : uint8_t {
   kVolumeDown, kVolumeUp, kMute, kScreenshot, kHelp,
   kBacklogOlder, kBacklogNewer, kBacklogClose, kSkip, kSkipAll, kAuto, kAutoSlower, kAutoFaster,
+  kSpeech, kClipboard, kBackdrop, kHideText,
   kOther,  // any other key: closes the help and stops auto mode
 };
 

@@ -11,12 +11,16 @@
 
 namespace ks {
 
+// What stands out the story's text from the picture behind it.
+enum class TextStyle : uint8_t { kPlain, kBand, kOutline };
+
 struct DrawOp {
   enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText, kFill, kDarken };
   Kind kind = Kind::kPageText;
   Rect box;  // the rectangle of a box or of the page; x, y in left, top for text
   Color color;
   std::string text;  // the bytes drawn, up to the NUL
+  TextStyle style = TextStyle::kPlain;
 
   bool operator==(const DrawOp&) const = default;
 };

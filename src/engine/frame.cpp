@@ -6,6 +6,7 @@
 #include "present/compose.h"
 #include "present/fade.h"
 #include "reader/aids.h"
+#include "reader/read_out.h"
 #include "reader/reader.h"
 #include "reader/story_run.h"
 
@@ -44,6 +45,7 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
       state.display.settled = false;
       return true;
     }
+    ReadOutFrame(state, scene);
     AddAidMarks(scene, state, now);
   }
   AddReaderOverlays(scene, state, now);
@@ -54,7 +56,7 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
 bool NeedsFrame(const EngineState& state) {
   const ReaderState& reader = state.reader;
   return state.screen.fadeActive || !state.display.settled || reader.skipOn || reader.skippedLastFrame ||
-         reader.autoOn || reader.autoMark || reader.volumeMark || reader.shotMark;
+         reader.autoOn || reader.autoMark || reader.volumeMark || reader.shotMark || !reader.switchMark.empty();
 }
 
 void Flip(EngineState& state, Platform& platform) {

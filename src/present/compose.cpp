@@ -13,11 +13,11 @@ void Draw(EngineState& state, const DrawOp& op) {
   const std::string& text = op.text;
   switch (op.kind) {
     case DrawOp::Kind::kPageText:
-      if (pageFont) DrawText(target, *pageFont, text.data(), text.size(), op.box, op.color);
+      if (pageFont) DrawText(target, *pageFont, text.data(), text.size(), op.box, op.color, op.style);
       break;
     case DrawOp::Kind::kBox: RoundRect(target, op.box); break;
     case DrawOp::Kind::kMenuText:
-      if (menuFont) TextOut(target, *menuFont, op.box.left, op.box.top, text.data(), text.size(), op.color);
+      if (menuFont) TextOut(target, *menuFont, op.box.left, op.box.top, text.data(), text.size(), op.color, op.style);
       break;
     case DrawOp::Kind::kNoticeText:
       if (pageFont) TextOut(target, *pageFont, op.box.left, op.box.top, text.data(), text.size(), op.color);

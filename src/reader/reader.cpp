@@ -10,6 +10,7 @@
 #include "core/file_io.h"
 #include "core/xdg.h"
 #include "reader/key_help.h"
+#include "reader/read_out.h"
 #include "reader/story_run.h"
 
 namespace ks {
@@ -131,8 +132,18 @@ void TakeReaderInput(EngineState& state, FrameKeys& keys, uint32_t now) {
       reader.swallowed[key] = false;
     }
   }
+  // Hidden text shows again at any key or click, which does nothing else.
+  if (reader.textHidden && keys.AnyInput()) {
+    reader.textHidden = false;
+    SwallowHeldKeys(reader, keys);
+    reader.leftButtonWasDown = keys.leftButton;
+    reader.rightButtonWasDown = keys.rightButton;
+    keys = FrameKeys{};
+    return;
+  }
   ChangeVolume(state, keys, now);
   if (keys.Pressed(ReaderKey::kScreenshot)) TakeScreenshot(state, now);
+  TakeReadingSwitches(state, keys, now);
 
   if (reader.helpShown || keys.Pressed(ReaderKey::kHelp)) {
     // The help closes at any key or click, which does nothing else.
@@ -152,8 +163,9 @@ void TakeReaderInput(EngineState& state, FrameKeys& keys, uint32_t now) {
 
 bool CloseReaderScreen(EngineState& state) {
   ReaderState& reader = state.reader;
-  if (!reader.helpShown && reader.backlogShown < 0) return false;
+  if (!reader.helpShown && reader.backlogShown < 0 && !reader.textHidden) return false;
   reader.helpShown = false;
+  reader.textHidden = false;
   reader.backlogShown = -1;
   return true;
 }
@@ -165,6 +177,7 @@ void AddReaderOverlays(Scene& scene, EngineState& state, uint32_t now) {
   if (reader.helpShown) AddHelp(scene, HelpLines());
   if (reader.volumeMark) AddVolumeMark(scene, reader.settings.volume, reader.settings.muted);
   if (reader.shotMark) AddShotMark(scene);
+  AddReadingMarks(scene, state, now);
 }
 
 }  // namespace ks

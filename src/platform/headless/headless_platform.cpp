@@ -37,7 +37,9 @@ bool ParseKeyTokens(const std::string& text, std::vector<KeyToken>* frames, std:
           case 'N': frame.keys.Press(ReaderKey::kBacklogNewer); break;
           case 'A': frame.keys.Press(ReaderKey::kAuto); break;
           case 'T': frame.keys.Press(ReaderKey::kSkip); break;
-          default: return bad("keys are . or any of E S U D X, K B N A T");
+          case 'O': frame.keys.Press(ReaderKey::kBackdrop); break;
+          case 'H': frame.keys.Press(ReaderKey::kHideText); break;
+          default: return bad("keys are . or any of E S U D X, K B N A T O H");
         }
       }
     }

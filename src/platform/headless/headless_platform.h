@@ -22,8 +22,9 @@ struct KeyToken {
 
 // Reads whitespace-separated key tokens, one per frame: "." for no key, or
 // any of E (Enter), S (Space), U (Up), D (Down) held together, X (Escape
-// before the frame); "TOKEN*N" repeats a token N times. Returns false with a
-// reason on a malformed token.
+// before the frame), K (Ctrl), B (PageUp), N (PageDown), A (auto mode), T
+// (Tab), O (the text's backdrop, one step), H (hide the text); "TOKEN*N"
+// repeats a token N times. Returns false with a reason on a malformed token.
 bool ParseKeyTokens(const std::string& text, std::vector<KeyToken>* frames, std::string* error);
 
 class HeadlessPlatform : public Platform {
