@@ -54,7 +54,7 @@ struct ReaderState {
   Clipboard* clipboard = nullptr;
   bool speechReady = false, speechTold = false;  // started; told the reader it cannot be
   uint64_t runs = 0;
-  uint64_t pageReadAt = 0, choicesReadAt = 0;  // runs + 1 when read; 0: not yet
+  uint64_t pageReadAt = 0, pageClippedAt = 0, choicesReadAt = 0;  // `runs` when done; 0: not yet
   std::string pageRead;                        // the page's bytes as last read out
   int menuRowRead = -1;                        // the menu's row last spoken; -1: not in the menu
   bool noticeRead = false;

@@ -106,7 +106,7 @@ void TakeReadingSwitches(EngineState& state, const FrameKeys& keys, uint32_t now
   if (keys.Pressed(ReaderKey::kClipboard)) {
     settings.clipboard = !settings.clipboard;
     reader.settingsChanged = true;
-    reader.pageReadAt = 0;
+    reader.pageClippedAt = 0;
     ShowSwitchMark(reader, settings.clipboard ? "CLIPBOARD ON" : "CLIPBOARD OFF", now);
   }
   if (keys.Pressed(ReaderKey::kBackdrop)) {
@@ -122,20 +122,19 @@ void ReadOutFrame(EngineState& state, Scene& scene) {
   const bool speak = reader.settings.speech && SpeechReady(reader, screen.lastFrameTime);
   if (!speak) reader.settings.speech = false;
   const bool clip = reader.settings.clipboard && reader.clipboard;
-  if (speak || clip) {
-    // The page, once per run, as it is drawn; a page drawn again under a
-    // choice list is not read again.
-    // The page is read when it is drawn (the frame a choice is taken still
-    // draws the list).
-    const std::string* drawn = FirstText(scene, DrawOp::Kind::kPageText);
-    const std::string page = drawn ? *drawn : "", words = ReadableText(page);
-    if (drawn && reader.pageReadAt != reader.runs && !screen.fadeActive &&
-        (OnPage(screen) || (!Blank(words) && page != reader.pageRead))) {
-      reader.pageReadAt = reader.runs;
-      reader.pageRead = page;
-      if (clip && !Blank(words)) reader.clipboard->PutOnClipboard(words);
-      if (speak) Say(reader, page, true);
-    }
+  // The page is read when it is drawn (the frame a choice is taken still
+  // draws the list), once per run by each of the two; a page drawn again
+  // under a choice list is not read again.
+  const std::string* drawn = FirstText(scene, DrawOp::Kind::kPageText);
+  if ((speak || clip) && drawn && !screen.fadeActive) {
+    const std::string words = ReadableText(*drawn);
+    const bool fresh = OnPage(screen) || (!Blank(words) && *drawn != reader.pageRead);
+    const bool toClip = clip && fresh && reader.pageClippedAt != reader.runs;
+    const bool toSay = speak && fresh && reader.pageReadAt != reader.runs;
+    if (toClip) reader.pageClippedAt = reader.runs;
+    if (toClip && !Blank(words)) reader.clipboard->PutOnClipboard(words);
+    if (toSay) reader.pageReadAt = reader.runs, Say(reader, *drawn, true);
+    if (toClip || toSay) reader.pageRead = *drawn;
   }
   if (speak) {
     if (const int32_t count = ChoiceCount(screen); count > 0 && reader.choicesReadAt != reader.runs) {
