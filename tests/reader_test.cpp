@@ -169,9 +169,8 @@ TEST_F(Reader, SpeechAndTheClipboardReadEachThingOnceAsItComes) {
     FrameKeys keys;
     std::vector<std::string> calls;
   } steps[] = {
-      {{.readerKeys = 1u << unsigned(ReaderKey::kSpeech) | 1u << unsigned(ReaderKey::kClipboard)},
-       {"clip two\nlines & one", "stop", "say two\nlines & one"}},
-      {{}, {}},
+      {Press(ReaderKey::kSpeech), {"stop", "say two\nlines & one"}},
+      {Press(ReaderKey::kClipboard), {"clip two\nlines & one"}},
       {enter, {"clip two\nlines & one", "stop", "say two\nlines & one"}},
       {{}, {}},
       {enter, {"clip last", "stop", "say last"}},
