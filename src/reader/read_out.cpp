@@ -98,7 +98,7 @@ void TakeReadingSwitches(EngineState& state, const FrameKeys& keys, uint32_t now
       settings.speech = false;
     } else {
       ShowSwitchMark(reader, settings.speech ? "SPEECH ON" : "SPEECH OFF", now);
-      if (!settings.speech) reader.speech->Stop();
+      if (!settings.speech && reader.speech) reader.speech->Stop();
       reader.pageReadAt = reader.choicesReadAt = 0;  // the page on the screen is read now
       reader.menuRowRead = -1;
     }

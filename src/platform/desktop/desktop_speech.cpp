@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "core/report.h"
 #include "core/trace.h"
 
 extern char** environ;
@@ -30,8 +31,10 @@ DesktopSpeech::~DesktopSpeech() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     ending_ = true;
+    waiting_.clear();
+    if (speaking_ > 0) kill(-speaking_, SIGKILL);  // the player ends now, whatever the command does
   }
-  Stop();
+  if (dispatcher_) spd_cancel(Dispatcher(dispatcher_));
   wake_.notify_all();
   if (runner_.joinable()) runner_.join();
   if (dispatcher_) spd_close(Dispatcher(dispatcher_));
@@ -123,6 +126,11 @@ void DesktopSpeech::RunCommands() {
     }
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    // A command the shell cannot find is said once, as a reader can mend it.
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && !toldNotFound_) {
+      toldNotFound_ = true;
+      Report("no speech: speech_command " + command_ + " was not found");
     }
     std::lock_guard<std::mutex> lock(mutex_);
     speaking_ = -1;

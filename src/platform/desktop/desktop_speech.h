@@ -40,6 +40,7 @@ class DesktopSpeech : public Speech {
   std::deque<std::string> waiting_;
   pid_t speaking_ = -1;  // the command's process group while it runs
   bool ending_ = false;
+  bool toldNotFound_ = false;  // the runner's own
 };
 
 }  // namespace ks
