@@ -18,6 +18,7 @@
 #include "core/trace.h"
 #include "ks_version.h"
 #include "platform/desktop/background_writer.h"
+#include "platform/desktop/desktop_speech.h"
 #include "core/file_io.h"
 #include "platform/desktop/install_paths.h"
 #include "platform/sdl/sdl_platform.h"
@@ -210,6 +211,9 @@ int main(int argc, char** argv) {
   // A hang-up quits as a window closed does, keeping the place: SDL turns
   // SIGTERM (and SIGINT) into a quit.
   std::signal(SIGHUP, [](int) { std::raise(SIGTERM); });
+  ks::DesktopSpeech speech(settings.speechCommand);
+  state.reader.speech = &speech;
+  state.reader.clipboard = &platform;
   ks::BeginStory(state, platform);
   if (options.resume) {
     std::string why;

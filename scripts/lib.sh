@@ -3,19 +3,19 @@
 
 # Building the player and its tools.
 KS_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-mixer-dev libx11-dev
-  libfreetype-dev libfontconfig-dev libpng-dev nlohmann-json3-dev libinih-dev fonts-ipafont-gothic)
+  libfreetype-dev libfontconfig-dev libpng-dev nlohmann-json3-dev libinih-dev libspeechd-dev fonts-ipafont-gothic)
 # Making the Debian package (scripts/package): the PNG icons drawn from the
 # SVG, dpkg-shlibdeps (and file, which CPack asks which files are programs)
 # for the dependencies, and lintian to check the package.
 KS_PACKAGE_PACKAGES=(librsvg2-bin dpkg-dev file lintian)
 # Running the tests: GoogleTest, oggenc (vorbis-tools), flac and python3 for the sound files the
 # hostile sound tests and the mixer fuzz target make, Google Benchmark, clang for the sanitizer and
-# fuzz build, an X server and key presses for the
+# fuzz build, an X server, key presses and the clipboard (xclip) for the
 # end-to-end tests, /usr/bin/time and XTEST (libxtst-dev) for
 # bench/player_bench.sh; and for the
 # install tests, what makes and checks the package, the manual pages (man,
 # lexgrog, mandoc), the desktop entry and the AppStream data.
-KS_TEST_PACKAGES=(googletest vorbis-tools flac python3 libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool time libxtst-dev
+KS_TEST_PACKAGES=(googletest vorbis-tools flac python3 libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool xclip time libxtst-dev
   "${KS_PACKAGE_PACKAGES[@]}" man-db mandoc desktop-file-utils appstream)
 
 ks_missing_packages() {

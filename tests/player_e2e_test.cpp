@@ -12,7 +12,11 @@
 #include <iterator>
 #include <memory>
 
+#include <SDL.h>
+
+#include "core/sjis.h"
 #include "platform/desktop/png.h"
+#include "platform/sdl/sdl_platform.h"
 #include "read_png.h"
 #include "reader/aids.h"
 #include "reader/slots.h"
@@ -578,6 +582,114 @@ TEST_F(Player, ASettingsFileThatIsAFifoIsLeftAloneWithOneLine) {
                        " is not a regular file: the settings are neither read nor kept\n");
   EXPECT_TRUE(std::filesystem::is_symlink(story_.Path("config/kamishibai/settings.ini")));
   EXPECT_TRUE(std::filesystem::is_fifo(story_.Path("fifo")));
+}
+
+// Speech through a stand-in that appends what it is given to a file, and the
+// clipboard: each page once, in order, as UTF-8 with its line breaks, and a
+// choice list's rows numbered. Without any voice, V says so once.
+TEST_F(Player, SpeechAndTheClipboardGetEachPageOnceInOrder) {
+  std::string script, expected;
+  for (int page = 2; page <= 10; ++page) script += "@Rページ" + std::to_string(page) + "。@E";
+  ASSERT_TRUE(Utf8ToCp932("@R提灯の川@N二行目@E" + script + "@R@C右へ,1,左へ,2,@\n@S1\n@R右@E@S2\n@R左@E", &script));
+  WriteStory(script);
+  story_.Write("say.sh", "{ cat; echo '|'; } >> '" + story_.Path("said.txt") + "'\n");
+  story_.Write("config/kamishibai/settings.ini", "speech_command = sh " + story_.Path("say.sh") + "\n");
+  Launch();
+  x_->Press("v", 5);
+  x_->Run("xdotool key shift+c");
+  SleepMs(300);
+  const std::string clip = story_.Path("clip.txt");
+  EXPECT_EQ(x_->Run("timeout 5 xclip -o -selection clipboard > " + clip), 0);
+  for (int i = 0; i < 10; ++i) x_->Press("Return", i % 2 ? 5 : 150), SleepMs(300);
+  EXPECT_EQ(Quit(), 0) << Log();
+  const std::vector<uint8_t> clipped = story_.Read("clip.txt"), said = story_.Read("said.txt");
+  EXPECT_EQ(std::string(clipped.begin(), clipped.end()), "提灯の川\n二行目");
+  for (int page = 2; page <= 10; ++page) expected += "ページ" + std::to_string(page) + "。|\n";
+  EXPECT_EQ(std::string(said.begin(), said.end()), "提灯の川\n二行目|\n" + expected + "1. 右へ\n2. 左へ\n|\n");
+
+  story_.Write("config/kamishibai/settings.ini", "speech = true\n");
+  Launch({}, {{"SPEECHD_ADDRESS", "unix_socket:" + story_.Path("no-speech")}});
+  x_->Press("v", 5);
+  SleepMs(200);
+  EXPECT_EQ(Quit(), 0) << Log();
+  const std::string log = Log();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  EXPECT_EQ(log.rfind("kamishibai: no speech: ", 0), 0u) << log;
+}
+
+// The backdrop in its two kinds and the hidden text are the replay's; the
+// key that shows the text again does nothing else.
+TEST_F(Player, TheBackdropAndTheHiddenTextAreTheReplays) {
+  WriteStory(kChoiceStory);
+  Launch();
+  for (const std::string keys : {". G .", ". G . G ."}) {
+    x_->Press("b", 5);
+    SleepMs(150);
+    EXPECT_EQ(DiffersFromReplay(keys), 0) << keys;
+    EXPECT_NE(Replay(keys).pixels, Replay(".").pixels) << keys;
+  }
+  Click(300, 300, 2);  // the middle button
+  EXPECT_EQ(DiffersFromReplay(". H ."), 0);
+  const Surface hidden = Replay(". H .");
+  int ink = 0;  // anything but the picture's bands
+  for (int y = 0; y < 480; ++y) ink += int(std::count_if(hidden.Row(y), hidden.Row(y) + 640, [y](uint32_t pixel) {
+                                     return pixel != 0x203050u + uint32_t(y / 80) * 0x202010u;
+                                   }));
+  EXPECT_EQ(ink, 0) << "text left over the picture";
+  x_->Press("Return");
+  EXPECT_EQ(DiffersFromReplay(". G . G ."), 0) << "the key that showed the text did more";
+  EXPECT_EQ(Quit(), 0) << Log();
+  const std::vector<uint8_t> bytes = story_.Read("config/kamishibai/settings.ini");
+  EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("text_backdrop = outline"), std::string::npos);
+}
+
+// A gamepad through SDL's virtual joystick, plugged in while the story plays,
+// each button tapped and held: A turns a page and B opens the menu, and the
+// other way round with gamepad_swap_ab.
+TEST_F(Player, AGamepadConfirmsAndCancelsAndTheSettingSwapsItsButtons) {
+  WriteStory(Pages(5));
+  setenv("DISPLAY", x_->display().c_str(), 1);
+  setenv("SDL_VIDEO_X11_WMCLASS", "kamishibai", 1);
+  for (const bool swap : {false, true}) {
+    EngineState state;
+    state.storyRoot = story_.root();
+    state.reader.settings.fullScreen = false;
+    state.reader.settings.gamepadSwapAB = swap;
+    SdlPlatform platform;
+    std::string error;
+    ASSERT_TRUE(platform.Open(&state.reader.settings, &error)) << error;
+    ASSERT_TRUE(StartUp(state, platform, &error)) << error;
+    const uint32_t wakeEvent = SDL_RegisterEvents(1);  // of its own: the platform has its events
+    auto run = [&](int ms) {
+      for (const long long end = test::NowMs() + ms; test::NowMs() < end || ms == 0; ms = 1) {
+        SDL_Event wake{};
+        wake.type = wakeEvent;  // no wait for input outlasts the press
+        SDL_PushEvent(&wake);
+        ASSERT_TRUE(MainLoopStep(state, platform));
+      }
+    };
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 0, SDL_CONTROLLER_BUTTON_MAX, 0);
+    SDL_Joystick* pad = SDL_JoystickOpen(index);
+    ASSERT_NE(pad, nullptr) << SDL_GetError();
+    run(200);  // the window shows, and takes the gamepad plugged in
+    ASSERT_TRUE(x_->WaitForWindow("Kamishibai", 5000));
+    auto press = [&](SDL_GameControllerButton button, int ms) {
+      SDL_JoystickSetVirtualButton(pad, button, 1);
+      run(ms);
+      SDL_JoystickSetVirtualButton(pad, button, 0);
+      run(150);
+    };
+    const auto confirm = swap ? SDL_CONTROLLER_BUTTON_B : SDL_CONTROLLER_BUTTON_A;
+    press(confirm, 5);
+    press(confirm, 150);
+    EXPECT_EQ(test::PageString(state), "Page 3.") << "swapped: " << swap;
+    press(swap ? SDL_CONTROLLER_BUTTON_A : SDL_CONTROLLER_BUTTON_B, 150);
+    EXPECT_TRUE(InMenu(state.screen)) << "swapped: " << swap;
+    SDL_JoystickClose(pad);
+    SDL_JoystickDetachVirtual(index);
+    ShutDown(state);
+    platform.Close();
+  }
 }
 
 }  // namespace

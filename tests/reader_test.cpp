@@ -150,6 +150,48 @@ TEST_F(Reader, MarksAreWholeAndCoverNoText) {
 }
 
 // The player's command line, where no display is needed.
+// The voice and the clipboard, recorded: "say X", "stop", "clip X".
+struct ReadOutRecorder : Speech, Clipboard {
+  bool Start(std::string*) override { return true; }
+  void Say(const std::string& text) override { calls.push_back("say " + text); }
+  void Stop() override { calls.push_back("stop"); }
+  void PutOnClipboard(const std::string& text) override { calls.push_back("clip " + text); }
+  std::vector<std::string> calls;
+};
+
+// Each run's page once, however alike two pages are; the page left under a
+// choice list not again; the choices numbered; the menu row by row.
+TEST_F(Reader, SpeechAndTheClipboardReadEachThingOnceAsItComes) {
+  Start("@Rtwo\r\nlines && &one@E@Rtwo\r\nlines && &one@E@Rlast@E@Cx,1,y,2,@\n@S1\n@Rone@E@S2\n@Rtwo@E");
+  ReadOutRecorder out;
+  state_.reader.speech = &out;
+  state_.reader.clipboard = &out;
+  const FrameKeys enter{.enter = true}, space{.space = true}, down{.down = true};
+  const struct {
+    FrameKeys keys;
+    std::vector<std::string> calls;
+  } steps[] = {
+      {Press(ReaderKey::kSpeech), {"stop", "say two\nlines & one"}},
+      {Press(ReaderKey::kClipboard), {"clip two\nlines & one"}},
+      {enter, {"clip two\nlines & one", "stop", "say two\nlines & one"}},
+      {{}, {}},
+      {enter, {"clip last", "stop", "say last"}},
+      {{}, {}},
+      {enter, {"say 1. x\n2. y\n"}},
+      {{}, {}},
+      {enter, {}},  // the frame that takes a choice still shows the list
+      {{}, {"clip one", "stop", "say one"}},
+      {space, {"stop", "say \xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96"}},  // セーブ
+      {down, {"stop", "say \xE3\x83\xAD\xE3\x83\xBC\xE3\x83\x89"}},   // ロード
+      {Press(ReaderKey::kSpeech), {"stop"}},
+  };
+  for (const auto& step : steps) {
+    out.calls.clear();
+    Frame(step.keys);
+    EXPECT_EQ(out.calls, step.calls) << Summary();
+  }
+}
+
 TEST(PlayerCommandLine, HelpVersionBadArgumentsAndNoStory) {
   test::TempStory story;
   auto run = [&](const std::string& args) {

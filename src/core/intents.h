@@ -39,7 +39,7 @@ enum class Intent : uint8_t {
   // The reader's keys, once a press, in ReaderKey's order.
   kVolumeDown, kVolumeUp, kMute, kScreenshot, kHelp,
   kBacklogOlder, kBacklogNewer, kBacklogClose, kSkip, kSkipAll, kAuto, kAutoSlower, kAutoFaster,
-  kQuickSave, kQuickLoad, kSaveSlots, kLoadSlots,
+  kQuickSave, kQuickLoad, kSaveSlots, kLoadSlots, kSpeech, kClipboard, kBackdrop, kHideText,
   kOther,  // any other key
 };
 inline constexpr unsigned kFirstReaderIntent = unsigned(Intent::kVolumeDown);

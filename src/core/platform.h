@@ -21,6 +21,7 @@ enum class ReaderKey : uint8_t {
   kVolumeDown, kVolumeUp, kMute, kScreenshot, kHelp,
   kBacklogOlder, kBacklogNewer, kBacklogClose, kSkip, kSkipAll, kAuto, kAutoSlower, kAutoFaster,
   kQuickSave, kQuickLoad, kSaveSlots, kLoadSlots,
+  kSpeech, kClipboard, kBackdrop, kHideText,
   kOther,  // any other key: closes the help and stops auto mode
 };
 

@@ -10,6 +10,7 @@
 #include "core/limits.h"
 #include "core/place_state.h"
 #include "core/settings.h"
+#include "core/speech.h"
 
 namespace ks {
 
@@ -44,6 +45,22 @@ struct ReaderState {
   uint32_t pageShownAt = 0;
   uint32_t autoMarkUntil = 0;
   bool autoMark = false;
+
+  // Reading out: where the voice and the clipboard are (none: not here),
+  // the runs of the script so far, and what was last read out of them.
+  Speech* speech = nullptr;
+  Clipboard* clipboard = nullptr;
+  bool speechReady = false, speechTold = false;  // started; told the reader it cannot be
+  uint64_t runs = 0;
+  uint64_t pageReadAt = 0, pageClippedAt = 0, choicesReadAt = 0;  // `runs` when done; 0: not yet
+  std::string pageRead;                        // the page's bytes as last read out
+  int menuRowRead = -1;                        // the menu's row last spoken; -1: not in the menu
+  bool noticeRead = false;
+  // A switch's mark ("SPEECH ON"), shown until a time on the frame clock.
+  std::string switchMark;
+  uint32_t switchMarkUntil = 0;
+  // The story's text is hidden to show the picture alone.
+  bool textHidden = false;
 
   // The last run of the script: where it started and the page as it was
   // then, so that watch mode can run it again over an edited script.

@@ -21,6 +21,9 @@ struct RowBox {
   Rect box;
 };
 
+// What stands out the story's text from the picture behind it.
+enum class TextStyle : uint8_t { kPlain, kBand, kOutline };
+
 struct DrawOp {
   enum class Kind : uint8_t { kPageText, kBox, kMenuText, kNoticeText, kFill, kDarken, kImage };
   Kind kind = Kind::kPageText;
@@ -34,6 +37,7 @@ struct DrawOp {
   RowList list = RowList::kNone;
   int row = -1;
   std::shared_ptr<const Surface> image = nullptr;  // drawn with its top left at the box's
+  TextStyle style = TextStyle::kPlain;
 
   bool operator==(const DrawOp&) const = default;
 };

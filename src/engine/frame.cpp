@@ -7,6 +7,7 @@
 #include "present/compose.h"
 #include "present/fade.h"
 #include "reader/aids.h"
+#include "reader/read_out.h"
 #include "reader/reader.h"
 #include "reader/slots.h"
 #include "reader/story_run.h"
@@ -19,7 +20,7 @@ namespace {
 // ReaderState, its scene drawn into the frame's (or, over everything, by
 // AddReaderOverlays), and Escape closing it in CloseReaderScreen.
 using ReaderScreen = ScreenTurn (*)(EngineState&, Intents&, Scene&);
-constexpr ReaderScreen kReaderScreens[] = {HelpScreen, SlotsScreen, BacklogScreen};
+constexpr ReaderScreen kReaderScreens[] = {HiddenText, ReaderControls, HelpScreen, SlotsScreen, BacklogScreen};
 
 }  // namespace
 
@@ -46,10 +47,9 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
   }
 
   // The frame's input, decided once, then offered to the owners of the
-  // screens in turn: the reader's controls, the reader's screens, the aids,
-  // and the story's screen last.
+  // screens in turn: the reader's controls and screens, the aids, and the
+  // story's screen last.
   Intents intents = ReadIntents(platform.TakeKeys(), state.display);
-  ReaderControls(state, intents, now);
   Scene scene = BeginFrame(state.display);
   bool storyWaits = false;
   for (const ReaderScreen screen : kReaderScreens) {
@@ -68,6 +68,7 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
       state.display.settled = false;
       return true;
     }
+    ReadOutFrame(state, scene);
     AddAidMarks(scene, state, now);
   }
   AddReaderOverlays(scene, state, now);
@@ -79,7 +80,8 @@ bool UpdateFrame(EngineState& state, Platform& platform) {
 bool NeedsFrame(const EngineState& state) {
   const ReaderState& reader = state.reader;
   return state.screen.fadeActive || !state.display.settled || reader.skipOn || reader.skippedLastFrame ||
-         reader.autoOn || reader.autoMark || reader.volumeMark || reader.shotMark || PlaceMarksShowing(state);
+         reader.autoOn || reader.autoMark || reader.volumeMark || reader.shotMark || PlaceMarksShowing(state) ||
+         !reader.switchMark.empty();
 }
 
 void Flip(EngineState& state, Platform& platform) {

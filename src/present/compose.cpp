@@ -16,12 +16,12 @@ void Draw(EngineState& state, const DrawOp& op, std::vector<RowBox>& rows) {
   const std::string& text = op.text;
   switch (op.kind) {
     case DrawOp::Kind::kPageText:
-      if (pageFont) DrawText(target, *pageFont, text.data(), text.size(), op.box, op.color);
+      if (pageFont) DrawText(target, *pageFont, text.data(), text.size(), op.box, op.color, op.style);
       break;
     case DrawOp::Kind::kBox: RoundRect(target, op.box); break;
     case DrawOp::Kind::kMenuText:
       if (!menuFont) break;
-      if (const int end = TextOut(target, *menuFont, op.box.left, op.box.top, text.data(), text.size(), op.color);
+      if (const int end = TextOut(target, *menuFont, op.box.left, op.box.top, text.data(), text.size(), op.color, op.style);
           op.list != RowList::kNone) {
         rows.push_back({op.list, op.row, {op.box.left - 8, op.box.top, std::max(end + 8, op.box.right), op.box.bottom}});
       }

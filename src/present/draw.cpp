@@ -83,21 +83,26 @@ void FillRect(Surface& surface, const Rect& box, Color color) {
   for (int y = clip.top; y < clip.bottom; ++y) std::fill(surface.Row(y) + clip.left, surface.Row(y) + clip.right, color.Pixel());
 }
 
-int TextOut(Surface& surface, Font& font, int x, int y, const char* text, size_t length, Color color) {
-  const Rect clip{0, 0, surface.width, surface.height};
-  const int baseline = y + font.ascent();
+namespace {
+
+// Calls `visit(glyph, x, lineTop, underline)` for each character of one line
+// of text drawn from (x, y); returns the x just right of the text.
+template <typename Visit>
+int WalkLine(Font& font, int x, int y, const char* text, size_t length, Visit visit) {
   for (size_t i = 0; i < length && text[i] != '\0';) {
     const Character c = CharacterAt(text, i, length);
     const Glyph& glyph = font.GlyphFor(c.code);
-    DrawGlyph(surface, glyph, x, baseline, color, clip);
+    visit(glyph, x, y, false);
     x += glyph.advance;
     i += c.bytes;
   }
   return x;
 }
 
-void DrawText(Surface& surface, Font& font, const char* text, size_t length, const Rect& box, Color color) {
-  const Rect clip = Intersect(box, surface);
+// Calls `visit` for each character of text laid out in `box` as the page
+// is, down to `bottom`.
+template <typename Visit>
+void WalkPage(Font& font, const char* text, size_t length, const Rect& box, int bottom, Visit visit) {
   int x = box.left;
   int lineTop = box.top;
   auto newLine = [&] {
@@ -105,7 +110,7 @@ void DrawText(Surface& surface, Font& font, const char* text, size_t length, con
     lineTop += font.cellHeight();
   };
   size_t i = 0;
-  while (i < length && text[i] != '\0' && lineTop < clip.bottom) {
+  while (i < length && text[i] != '\0' && lineTop < bottom) {
     if (text[i] == '\r') {
       ++i;
       if (i < length && text[i] == '\n') ++i;
@@ -126,6 +131,49 @@ void DrawText(Surface& surface, Font& font, const char* text, size_t length, con
     }
     const Character c = CharacterAt(text, i, length);
     const Glyph& glyph = font.GlyphFor(c.code);
+    visit(glyph, x, lineTop, underline);
+    x += glyph.advance;
+    i += c.bytes;
+  }
+}
+
+// Darkens `box` to three eighths, cut at `clip`: white text stands out on
+// the brightest picture, and the picture still shows through.
+void Shade(Surface& surface, const Rect& box, const Rect& clip) {
+  const Rect cut{std::max(box.left, clip.left), std::max(box.top, clip.top), std::min(box.right, clip.right),
+                 std::min(box.bottom, clip.bottom)};
+  for (int y = cut.top; y < cut.bottom; ++y) {
+    uint32_t* row = surface.Row(y);
+    for (int x = cut.left; x < cut.right; ++x) row[x] = ((row[x] >> 2) & 0x3F3F3F) + ((row[x] >> 3) & 0x1F1F1F);
+  }
+}
+
+// Draws the text `walk` lays out over its backdrop: a band behind each line
+// that has ink (reaching `margin` past its ends), or the glyphs ringed in
+// black one pixel wide; then the text itself.
+template <typename Walk>
+void DrawStyled(Surface& surface, Font& font, const Rect& clip, Color color, TextStyle style, Walk walk) {
+  constexpr int margin = 4;
+  if (style == TextStyle::kBand) {
+    Rect line{0, 0, 0, -1};  // the line being shaded; empty before the first
+    walk([&](const Glyph& glyph, int x, int lineTop, bool) {
+      if (lineTop != line.top || line.bottom < 0) {
+        if (line.bottom >= 0) Shade(surface, line, {0, 0, surface.width, surface.height});
+        line = {x - margin, lineTop, x, lineTop + font.cellHeight()};
+      }
+      line.right = x + glyph.advance + margin;
+    });
+    if (line.bottom >= 0) Shade(surface, line, {0, 0, surface.width, surface.height});
+  } else if (style == TextStyle::kOutline) {
+    walk([&](const Glyph& glyph, int x, int lineTop, bool) {
+      for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+          if (dx || dy) DrawGlyph(surface, glyph, x + dx, lineTop + font.ascent() + dy, kBlack, clip);
+        }
+      }
+    });
+  }
+  walk([&](const Glyph& glyph, int x, int lineTop, bool underline) {
     const int baseline = lineTop + font.ascent();
     DrawGlyph(surface, glyph, x, baseline, color, clip);
     const int underlineY = baseline + 1;
@@ -133,9 +181,24 @@ void DrawText(Surface& surface, Font& font, const char* text, size_t length, con
       uint32_t* row = surface.Row(underlineY);
       for (int ux = std::max(x, clip.left); ux < std::min(x + glyph.advance, clip.right); ++ux) row[ux] = color.Pixel();
     }
-    x += glyph.advance;
-    i += c.bytes;
-  }
+  });
+}
+
+}  // namespace
+
+int TextOut(Surface& surface, Font& font, int x, int y, const char* text, size_t length, Color color,
+            TextStyle style) {
+  const Rect clip{0, 0, surface.width, surface.height};
+  int end = x;
+  DrawStyled(surface, font, clip, color, style, [&](auto visit) { end = WalkLine(font, x, y, text, length, visit); });
+  return end;
+}
+
+void DrawText(Surface& surface, Font& font, const char* text, size_t length, const Rect& box, Color color,
+              TextStyle style) {
+  const Rect clip = Intersect(box, surface);
+  DrawStyled(surface, font, clip, color, style,
+             [&](auto visit) { WalkPage(font, text, length, box, clip.bottom, visit); });
 }
 
 void DrawImage(Surface& target, const Surface& image, int x, int y) {

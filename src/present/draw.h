@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "present/font.h"
+#include "core/scene.h"
 #include "core/surface.h"
 
 namespace ks {
@@ -24,13 +25,16 @@ void FillRect(Surface& surface, const Rect& box, Color color);
 
 // Draws one line of code page 932 text, at most `length` bytes and up to its
 // NUL, with the top-left of its first cell at (x, y); only the ink is drawn.
-// Returns where the pen stopped: the x just right of the text.
-int TextOut(Surface& surface, Font& font, int x, int y, const char* text, size_t length, Color color);
+// `style` sets the text off from the picture behind it. Returns where the pen
+// stopped: the x just right of the text.
+int TextOut(Surface& surface, Font& font, int x, int y, const char* text, size_t length, Color color,
+            TextStyle style = TextStyle::kPlain);
 
 // Draws text into `box` as the page does: no word wrapping; a new line at a
 // line feed, a carriage return or the pair CR LF; ink outside the box is cut
 // off; "&" underlines the character after it and "&&" draws one "&". Stops
 // at a NUL or after `length` bytes.
-void DrawText(Surface& surface, Font& font, const char* text, size_t length, const Rect& box, Color color);
+void DrawText(Surface& surface, Font& font, const char* text, size_t length, const Rect& box, Color color,
+              TextStyle style = TextStyle::kPlain);
 
 }  // namespace ks

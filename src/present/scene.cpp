@@ -93,6 +93,23 @@ void AddModeMark(Scene& scene, const std::string& text) {
   AddText(scene, DrawOp::Kind::kNoticeText, 632 - 8 * int(text.size()), 450, text, kHighlight);
 }
 
+void AddSwitchMark(Scene& scene, const std::string& text) {
+  AddText(scene, DrawOp::Kind::kNoticeText, 8, 450, text, kHighlight);
+}
+
+void StyleStoryText(Scene& scene, TextBackdrop backdrop, bool hidden) {
+  if (hidden) {
+    scene.ops.clear();
+    return;
+  }
+  if (backdrop == kNoBackdrop) return;
+  const TextStyle style = backdrop == kBandBackdrop ? TextStyle::kBand : TextStyle::kOutline;
+  for (DrawOp& op : scene.ops) {
+    if (op.kind == DrawOp::Kind::kBox) break;  // a menu or a notice: black on white, over the rest
+    if (op.kind == DrawOp::Kind::kPageText || op.kind == DrawOp::Kind::kMenuText) op.style = style;
+  }
+}
+
 void AddVolumeMark(Scene& scene, int volume, bool muted) {
   scene.ops.push_back({DrawOp::Kind::kBox, {10, 2, 214, 33}, kBlack, {}});
   static const std::string kVolume = Words("音量"), kMuted = Words("消音");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/scene.h"
+#include "core/settings.h"
 #include "core/surface.h"
 
 namespace ks {
@@ -37,5 +38,12 @@ void AddHelp(Scene& scene, const std::vector<std::string>& lines);
 void AddBacklogPage(Scene& scene, const std::string& text, size_t n, size_t total);
 // A mode's mark in the top right corner ("SKIP", "AUTO").
 void AddModeMark(Scene& scene, const std::string& text);
+// A switch's mark in the bottom left corner ("SPEECH ON").
+void AddSwitchMark(Scene& scene, const std::string& text);
+
+// The story's text on the screen (the page and a choice list; not the boxes
+// of the menu and the notices) drawn over `backdrop`; or, `hidden`, nothing
+// of the story's screen drawn over the picture at all.
+void StyleStoryText(Scene& scene, TextBackdrop backdrop, bool hidden);
 
 }  // namespace ks

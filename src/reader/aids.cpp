@@ -85,6 +85,7 @@ void NoteRun(EngineState& state, uint32_t start) {
 }
 
 void NoteLoadedPage(EngineState& state) {
+  ++state.reader.runs;  // a page of its own, read out as a run's would be
   Remember(state.reader, PageBytes(state.page));
   state.reader.pageWasRead = false;
   state.reader.pageShownAt = state.screen.lastFrameTime;

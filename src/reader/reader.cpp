@@ -10,6 +10,7 @@
 #include "core/file_io.h"
 #include "core/xdg.h"
 #include "reader/key_help.h"
+#include "reader/read_out.h"
 #include "reader/slots.h"
 #include "reader/story_run.h"
 
@@ -82,9 +83,20 @@ void ApplyVolume(EngineState& state) {
   if (state.sound.audio) state.sound.audio->SetVolume(state.reader.settings.muted ? 0 : state.reader.settings.volume);
 }
 
-void ReaderControls(EngineState& state, const Intents& intents, uint32_t now) {
+ScreenTurn HiddenText(EngineState& state, Intents& intents, Scene&) {
+  // Hidden text shows again at any key or click, which does nothing else.
+  if (!state.reader.textHidden || !intents.AnyInput()) return ScreenTurn::kNotUp;
+  state.reader.textHidden = false;
+  intents = {};
+  return ScreenTurn::kClosed;
+}
+
+ScreenTurn ReaderControls(EngineState& state, Intents& intents, Scene&) {
+  const uint32_t now = state.screen.lastFrameTime;
   ChangeVolume(state, intents, now);
   if (intents.Has(Intent::kScreenshot)) TakeScreenshot(state, now);
+  TakeReadingSwitches(state, intents, now);
+  return ScreenTurn::kNotUp;
 }
 
 ScreenTurn HelpScreen(EngineState& state, Intents& intents, Scene&) {
@@ -100,8 +112,9 @@ ScreenTurn HelpScreen(EngineState& state, Intents& intents, Scene&) {
 bool CloseReaderScreen(EngineState& state) {
   ReaderState& reader = state.reader;
   if (CloseSlots(state)) return true;
-  if (!reader.helpShown && reader.backlogShown < 0) return false;
+  if (!reader.helpShown && reader.backlogShown < 0 && !reader.textHidden) return false;
   reader.helpShown = false;
+  reader.textHidden = false;
   reader.backlogShown = -1;
   return true;
 }
@@ -113,6 +126,7 @@ void AddReaderOverlays(Scene& scene, EngineState& state, uint32_t now) {
   if (reader.helpShown) AddHelp(scene, HelpLines());
   if (reader.volumeMark) AddVolumeMark(scene, reader.settings.volume, reader.settings.muted);
   if (reader.shotMark) AddShotMark(scene);
+  AddReadingMarks(scene, state, now);
 }
 
 }  // namespace ks

@@ -24,9 +24,14 @@ enum class ScreenTurn : uint8_t {
               // held now act again when pressed again
 };
 
-// The reader's own controls, on every screen: the volume and screenshots.
-// `now` is the frame's time.
-void ReaderControls(EngineState& state, const Intents& intents, uint32_t now);
+// Hidden text: while it is hidden, any key or click shows it again and does
+// nothing else.
+ScreenTurn HiddenText(EngineState& state, Intents& intents, Scene& scene);
+
+// The reader's own controls, on every screen: the volume, screenshots, and
+// the switches of reading (speech, the clipboard, the backdrop, hiding the
+// text). Never up.
+ScreenTurn ReaderControls(EngineState& state, Intents& intents, Scene& scene);
 
 // The help: opens at its key, and while it shows takes every intent; the
 // story's screen shows under it.

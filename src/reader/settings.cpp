@@ -26,10 +26,13 @@ constexpr size_t kMaxSettingsBytes = 1 << 20;
 
 struct KnownKey {
   const char* name;
-  int Settings::*number;  // or, for "mode" and "muted":
+  int Settings::*number;  // or, for "mode" and the switches:
   bool Settings::*flag;
   int low, high;
+  const char* const* words = nullptr;  // a number's names, low to high
+  std::string Settings::*text = nullptr;
 };
+constexpr const char* kBackdropWords[] = {"off", "band", "outline"};
 constexpr KnownKey kKeys[] = {
     {"mode", nullptr, &Settings::fullScreen, 0, 0},
     {"window_width", &Settings::windowWidth, nullptr, 160, 16384},
@@ -40,18 +43,32 @@ constexpr KnownKey kKeys[] = {
     {"muted", nullptr, &Settings::muted, 0, 0},
     {"auto_delay_ms", &Settings::autoDelayMs, nullptr, 0, 60000},
     {"auto_char_ms", &Settings::autoCharMs, nullptr, 0, 1000},
+    {"speech", nullptr, &Settings::speech, 0, 0},
+    {"speech_command", nullptr, nullptr, 0, 0, nullptr, &Settings::speechCommand},
+    {"clipboard", nullptr, &Settings::clipboard, 0, 0},
+    {"text_backdrop", &Settings::textBackdrop, nullptr, kNoBackdrop, kOutlineBackdrop, kBackdropWords},
+    {"gamepad_swap_ab", nullptr, &Settings::gamepadSwapAB, 0, 0},
 };
 constexpr size_t kKeyCount = std::size(kKeys);
 
 bool IsMode(const KnownKey& key) { return key.flag == &Settings::fullScreen; }
 
 std::string ValueOf(const KnownKey& key, const Settings& s) {
+  if (key.text) return s.*key.text;
+  if (key.words) return key.words[s.*key.number - key.low];
   if (key.number) return std::to_string(s.*key.number);
   if (IsMode(key)) return s.*key.flag ? "fullscreen" : "window";
   return s.*key.flag ? "true" : "false";
 }
 
 bool Apply(const KnownKey& key, const char* text, Settings* s) {
+  if (key.text) return s->*key.text = text, true;
+  if (key.words) {
+    for (int value = key.low; value <= key.high; ++value) {
+      if (!std::strcmp(text, key.words[value - key.low])) return s->*key.number = value, true;
+    }
+    return false;
+  }
   if (key.number) {
     char* end = nullptr;
     errno = 0;
@@ -190,7 +207,9 @@ bool SaveSettings(const std::string& path, const Settings& before, const Setting
     text =
         "# Kamishibai's settings, written by the player whenever one changes.\n"
         "# mode is fullscreen or window; the window's place is -1 when centred;\n"
-        "# volume is 0 to 100; auto mode waits auto_delay_ms plus auto_char_ms a character.\n";
+        "# volume is 0 to 100; auto mode waits auto_delay_ms plus auto_char_ms a character;\n"
+        "# speech_command, when set, is run for each thing said, the text on its stdin;\n"
+        "# text_backdrop is off, band or outline.\n";
     for (const KnownKey& key : kKeys) text += std::string(key.name) + " = " + ValueOf(key, after) + "\n";
   } else {
     std::vector<uint8_t> bytes;

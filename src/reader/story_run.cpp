@@ -13,6 +13,7 @@ void RunStory(EngineState& state) {
   std::memcpy(state.reader.runPageText, state.page.pageText, kPageBytes);
   state.reader.runPageLength = state.page.pageLength;
   RunScript(state);
+  ++state.reader.runs;
   if (!state.script.interrupted) NoteRun(state, start);
 }
 

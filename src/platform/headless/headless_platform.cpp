@@ -42,7 +42,9 @@ bool ParseKeyTokens(const std::string& text, std::vector<KeyToken>* frames, std:
           case 'V': frame.keys.Press(ReaderKey::kSaveSlots); break;
           case 'O': frame.keys.Press(ReaderKey::kLoadSlots); break;
           case 'R': frame.keys.Press(ReaderKey::kBacklogClose); break;
-          default: return bad("keys are . or any of E S U D X, K B N A T, W L V O R");
+          case 'G': frame.keys.Press(ReaderKey::kBackdrop); break;
+          case 'H': frame.keys.Press(ReaderKey::kHideText); break;
+          default: return bad("keys are . or any of E S U D X, K B N A T, W L V O R, G H");
         }
       }
     }

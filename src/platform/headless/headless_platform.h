@@ -25,8 +25,9 @@ struct KeyToken {
 // any of E (Enter), S (Space), U (Up), D (Down) held together, X (Escape
 // before the frame), K (Ctrl), B N R (PageUp, PageDown, Backspace), A (auto),
 // T (Tab), W L (F5 quick save, F9 quick load), V O (F2, F3 the slots
-// screens); "TOKEN*N" repeats a token N times. Returns false with a
-// reason on a malformed token.
+// screens), G (the text's backdrop, one step), H (hide the text);
+// "TOKEN*N" repeats a token N times. Returns false with a reason on a
+// malformed token.
 bool ParseKeyTokens(const std::string& text, std::vector<KeyToken>* frames, std::string* error);
 
 class HeadlessPlatform : public Platform {

@@ -56,6 +56,27 @@ constexpr Binding kKeyTable[] = {
     {SDLK_RIGHTBRACKET, Kind::kReader, int(ReaderKey::kAutoFaster)},
     {SDLK_F5, Kind::kReader, int(ReaderKey::kQuickSave)}, {SDLK_F9, Kind::kReader, int(ReaderKey::kQuickLoad)},
     {SDLK_F2, Kind::kReader, int(ReaderKey::kSaveSlots)}, {SDLK_F3, Kind::kReader, int(ReaderKey::kLoadSlots)},
+    {SDLK_v, Kind::kReader, int(ReaderKey::kSpeech)},    {SDLK_c, Kind::kReader, int(ReaderKey::kClipboard)},
+    {SDLK_b, Kind::kReader, int(ReaderKey::kBackdrop)},  {SDLK_h, Kind::kReader, int(ReaderKey::kHideText)},
+};
+
+// The gamepad, by the place of its buttons, as the keys above: A confirms and
+// B cancels (the two swap when the reader asks), or as a key or a reader key.
+struct PadBinding {
+  SDL_GameControllerButton button;
+  Kind kind;
+  int what;
+};
+constexpr PadBinding kPadTable[] = {
+    {SDL_CONTROLLER_BUTTON_A, Kind::kLevel, int(Key::kEnter)},
+    {SDL_CONTROLLER_BUTTON_B, Kind::kLevel, int(Key::kRightButton)},  // the menu on a page, cancel in it
+    {SDL_CONTROLLER_BUTTON_DPAD_UP, Kind::kLevel, int(Key::kUp)},
+    {SDL_CONTROLLER_BUTTON_DPAD_DOWN, Kind::kLevel, int(Key::kDown)},
+    {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, Kind::kLevel, int(Key::kCtrl)},
+    {SDL_CONTROLLER_BUTTON_START, Kind::kLevel, int(Key::kSpace)},
+    {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, Kind::kReader, int(ReaderKey::kBacklogOlder)},
+    {SDL_CONTROLLER_BUTTON_X, Kind::kReader, int(ReaderKey::kAuto)},
+    {SDL_CONTROLLER_BUTTON_Y, Kind::kReader, int(ReaderKey::kHideText)},
 };
 constexpr uint32_t kPointerHideMs = 2000;
 
@@ -160,6 +181,11 @@ bool SdlPlatform::Open(Settings* settings, std::string* error) {
     const QuietStderr quiet;
     status = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER);
   }
+  // Gamepads are welcome, not needed: plugged in now or later, each is
+  // announced as an event and opened then.
+  if (status == 0 && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+    Trace((std::string("no gamepads: ") + SDL_GetError()).c_str());
+  }
   Trace("SDL video started");
   if (status != 0) {
     if (error) *error = std::string("cannot open the display: ") + SDL_GetError();
@@ -207,6 +233,8 @@ void SdlPlatform::Close() {
     close(wakeStop_[1]);
   }
   // The window goes first: closing a sound card that plays can take a while.
+  for (SDL_GameController* pad : pads_) SDL_GameControllerClose(pad);
+  pads_.clear();
   if (window_) SDL_DestroyWindow(window_);
   window_ = nullptr;
   audio_.CloseDevice();
@@ -278,6 +306,7 @@ void SdlPlatform::OnKey(const SDL_KeyboardEvent& event) {
       case Kind::kReader: {
         ReaderKey what = ReaderKey(binding.what);
         if (what == ReaderKey::kSkip && (event.keysym.mod & KMOD_SHIFT)) what = ReaderKey::kSkipAll;
+        if (what == ReaderKey::kClipboard && !(event.keysym.mod & KMOD_SHIFT)) what = ReaderKey::kOther;
         if (down && !event.repeat) Pressed(what);
         break;
       }
@@ -287,6 +316,43 @@ void SdlPlatform::OnKey(const SDL_KeyboardEvent& event) {
 }
 
 void SdlPlatform::Pressed(ReaderKey key) { keys_.Press(key); }
+
+void SdlPlatform::OnPadButton(const SDL_ControllerButtonEvent& event) {
+  const bool down = event.type == SDL_CONTROLLERBUTTONDOWN;
+  auto button = SDL_GameControllerButton(event.button);
+  if (settings_->gamepadSwapAB && button == SDL_CONTROLLER_BUTTON_A) {
+    button = SDL_CONTROLLER_BUTTON_B;
+  } else if (settings_->gamepadSwapAB && button == SDL_CONTROLLER_BUTTON_B) {
+    button = SDL_CONTROLLER_BUTTON_A;
+  }
+  for (const PadBinding& binding : kPadTable) {
+    if (binding.button != button) continue;
+    if (binding.kind == Kind::kLevel) keys_.Set(Key(binding.what), down);
+    if (binding.kind == Kind::kReader && down) Pressed(ReaderKey(binding.what));
+    return;
+  }
+  if (down) Pressed(ReaderKey::kOther);
+}
+
+// A gamepad plugged in is opened; one pulled out is closed, and what it held
+// down is let go.
+void SdlPlatform::OnPadPlugged(const SDL_ControllerDeviceEvent& event) {
+  if (event.type == SDL_CONTROLLERDEVICEADDED) {
+    if (SDL_GameController* pad = SDL_GameControllerOpen(event.which)) pads_.push_back(pad);
+    return;
+  }
+  SDL_GameController* gone = SDL_GameControllerFromInstanceID(event.which);
+  if (!gone) return;
+  pads_.erase(std::remove(pads_.begin(), pads_.end(), gone), pads_.end());
+  SDL_GameControllerClose(gone);
+  for (const PadBinding& binding : kPadTable) {
+    if (binding.kind == Kind::kLevel) keys_.Set(Key(binding.what), false);
+  }
+}
+
+void SdlPlatform::PutOnClipboard(const std::string& utf8) {
+  if (SDL_SetClipboardText(utf8.c_str()) != 0) Trace((std::string("clipboard: ") + SDL_GetError()).c_str());
+}
 
 // A point of the window, in the picture's own pixels; -1 off the picture.
 void SdlPlatform::PointAt(int x, int y) {
@@ -322,7 +388,12 @@ void SdlPlatform::DrainEvents() {
         PointAt(event.button.x, event.button.y);
         if (event.button.button == SDL_BUTTON_LEFT) keys_.Set(Key::kLeftButton, event.type == SDL_MOUSEBUTTONDOWN);
         if (event.button.button == SDL_BUTTON_RIGHT) keys_.Set(Key::kRightButton, event.type == SDL_MOUSEBUTTONDOWN);
+        if (event.button.button == SDL_BUTTON_MIDDLE && event.type == SDL_MOUSEBUTTONDOWN) Pressed(ReaderKey::kHideText);
         break;
+      case SDL_CONTROLLERBUTTONDOWN:
+      case SDL_CONTROLLERBUTTONUP: OnPadButton(event.cbutton); break;
+      case SDL_CONTROLLERDEVICEADDED:
+      case SDL_CONTROLLERDEVICEREMOVED: OnPadPlugged(event.cdevice); break;
       case SDL_MOUSEWHEEL: {
         // Each notch is a tap of its own.
         const int notches = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;

@@ -10,16 +10,21 @@
 
 #include "core/key_tracker.h"
 #include "core/platform.h"
+#include "core/speech.h"
 #include "platform/sdl/mixer_audio.h"
 #include "reader/settings.h"
 
 struct SDL_Window;
 struct SDL_Surface;
 struct SDL_KeyboardEvent;
+struct SDL_ControllerButtonEvent;
+struct SDL_ControllerDeviceEvent;
+struct _SDL_GameController;
 
 namespace ks {
 
-class SdlPlatform : public Platform {
+// Also the clipboard, which belongs to the window.
+class SdlPlatform : public Platform, public Clipboard {
  public:
   ~SdlPlatform() override;
 
@@ -58,6 +63,7 @@ class SdlPlatform : public Platform {
   void WakeWhenReadable(int fd);
   AudioDevice& Audio() override { return audio_; }
   void Present(const Surface& surface) override;
+  void PutOnClipboard(const std::string& utf8) override;
 
  private:
   // Moves every waiting SDL event into the key tracker or the message queue.
@@ -68,6 +74,9 @@ class SdlPlatform : public Platform {
   // Full screen on the desktop's own mode, or the window the settings give.
   void SetFullScreen(bool on);
   void OnKey(const SDL_KeyboardEvent& event);
+  // A gamepad's button, as the key it stands for; a gamepad plugged in or out.
+  void OnPadButton(const SDL_ControllerButtonEvent& event);
+  void OnPadPlugged(const SDL_ControllerDeviceEvent& event);
   void PointAt(int x, int y);
   void Pressed(ReaderKey key);
   void ShowPointer(bool on);
@@ -90,6 +99,7 @@ class SdlPlatform : public Platform {
   std::thread waker_;
   int wakeStop_[2] = {-1, -1};  // a pipe that ends the waker
   std::deque<Message> messages_;
+  std::vector<_SDL_GameController*> pads_;  // open gamepads
   MixerAudio audio_;
 };
 
