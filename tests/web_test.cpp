@@ -1,0 +1,118 @@
+// The player in a browser: each story published by scripts/web and played in
+// Debian's headless chromium with the replay tool's keys shows the replay's
+// picture at each checked frame, pixel for pixel; the save the page keeps is
+// the replay's, byte for byte, and loads on the desktop.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "read_png.h"
+#include "support.h"
+
+namespace fs = std::filesystem;
+
+namespace ks {
+namespace {
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+int Run(const std::string& command) { return std::system(command.c_str()); }
+
+std::string StateField(const std::string& stateFile, const std::string& field) {
+  const std::vector<uint8_t> json = FileBytes(stateFile);
+  const std::string text(json.begin(), json.end());
+  const size_t at = text.find("\"" + field + "\"");
+  return at == std::string::npos ? "" : text.substr(at, text.find('\n', at) - at);
+}
+
+// Each story: what it holds, the keys, the frames checked. Sizes and colours
+// differ so that a picture drawn at the wrong place or in the wrong channel
+// order shows; the Shift-JIS text is drawn from the cut-down font.
+struct WebCase {
+  const char* name;
+  std::function<void(const test::TempStory&)> make;
+  const char* keys;
+  const char* shots;
+  const char* keysToTheSave;  // the keys up to the menu's save ("": no save)
+};
+
+TEST(WebPlayer, PlaysAsTheReplayFrameForFrameAndSavesTheSameBytes) {
+  if (!fs::exists(KS_WEB_SITE "/kamishibai-web.wasm") || !fs::exists("/usr/bin/chromium")) {
+    GTEST_SKIP() << "\n\n*** THE WEB PLAYER IS NOT TESTED: no " KS_WEB_SITE "/kamishibai-web.wasm or chromium "
+                    "(scripts/web builds it; scripts/test does) ***\n";
+  }
+  const WebCase cases[] = {
+      {"demo", [](const test::TempStory& s) {
+         fs::copy(KS_DEMO_DIR, s.root(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+         fs::remove(s.Path("DATA/save.txt"));
+       }, ". E . D . E . E . E . E . E . S . E . E . E . E*20", "0,1,3,5,9,13,16,19,24,40",
+       ". E . D . E . E . E . E . E . S . E"},
+      {"pictures", [](const test::TempStory& s) {
+         s.Write("DATA/a.bmp", test::EncodeBmp(test::SolidImage(640, 480, 0x2040C0), 24));
+         s.Write("DATA/Small.BMP", test::EncodeBmp(test::SolidImage(200, 120, 0xC08020), 8, true));
+         s.WriteScript("@Ga.bmp,\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD\xA1\xB1\xB2@E@Gsmall.bmp,two@N@Nthree@E@Fend@E");
+       }, ". E . E . . . . . . . . . . . . . . . . . . . E", "1,3,5,8,12,20,23", ""},
+      {"choices and sound", [](const test::TempStory& s) {
+         s.Write("DATA/m.wav", test::WavBytes(100, 440));
+         s.WriteScript("@Mm.wav,@Wm.wav,ask@C\x82\xCD\x82\xA2,1\n\x82\xA2\x82\xA2\x82\xA6,2\n@\n@S1\nyes@E@S2\nno@E");
+       }, ". D . D . U . E . E", "1,3,5,7,9", ""},
+      {"save", [](const test::TempStory& s) {
+         s.WriteScript("one@E@Rtwo@E@Rthree@E");
+       }, ". E . S . E . E . S D", "2,4,6,8,10", ". E . S . E"},
+  };
+  const std::string work = ::testing::TempDir() + "web_test";
+  for (const WebCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempStory story, replayed;
+    c.make(story);
+    fs::copy(story.root(), replayed.root(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::remove_all(work);
+    std::string shots;
+    for (std::string n, list = c.shots; !list.empty(); list.erase(0, n.size() + 1)) {
+      n = list.substr(0, list.find(','));
+      shots += " --shot " + n + "=" + work + "/replay-" + n + ".png";
+    }
+    ASSERT_EQ(Run("mkdir -p " + work + " && " KS_REPLAY " -C " + replayed.root() + " --input '" + c.keys + "'" + shots +
+                  " --state " + work + "/replay.json"), 0);
+    ASSERT_EQ(Run("KS_WEB_SITE=" KS_WEB_SITE " KS_CHECK=" KS_CHECK " " KS_SOURCE_DIR "/scripts/web publish " +
+                  story.root() + " " + work + "/site >/dev/null"), 0);
+    ASSERT_EQ(Run("KS_NODE_MODULES=" KS_WEB_SITE "/../node/node_modules node " KS_SOURCE_DIR "/tests/web_driver.js " +
+                  work + "/site '" + c.keys + "' " + c.shots + " " + work + "/web"), 0);
+    for (std::string n, list = c.shots; !list.empty(); list.erase(0, n.size() + 1)) {
+      n = list.substr(0, list.find(','));
+      Image expected;
+      std::string error;
+      ASSERT_TRUE(test::ReadPng(work + "/replay-" + n + ".png", &expected, &error)) << error;
+      const std::vector<uint8_t> rgba = FileBytes(work + "/web/" + n + ".rgba");
+      ASSERT_EQ(rgba.size(), expected.pixels.size() * 4) << "frame " << n;
+      int differ = 0;
+      for (size_t i = 0; i < expected.pixels.size(); ++i) {
+        const uint32_t p = expected.pixels[i];
+        differ += rgba[4 * i] != (p >> 16 & 255) || rgba[4 * i + 1] != (p >> 8 & 255) || rgba[4 * i + 2] != (p & 255);
+      }
+      EXPECT_EQ(differ, 0) << "pixels differ at frame " << n;
+    }
+    // The save: the same 1068 bytes, and the desktop loads it to the same place.
+    const std::vector<uint8_t> save = FileBytes(replayed.Path("DATA/save.txt"));
+    EXPECT_EQ(FileBytes(work + "/web/save.txt"), save);
+    EXPECT_EQ(save.size(), *c.keysToTheSave ? 1068u : 0u);
+    if (save.empty()) continue;
+    test::TempStory desktop, saving;
+    c.make(desktop);
+    c.make(saving);
+    fs::copy_file(work + "/web/save.txt", desktop.Path("DATA/save.txt"), fs::copy_options::overwrite_existing);
+    ASSERT_EQ(Run(KS_REPLAY " -C " + desktop.root() + " --input '. S D . E .' --state " + work + "/loaded.json"), 0);
+    ASSERT_EQ(Run(KS_REPLAY " -C " + saving.root() + " --input '" + c.keysToTheSave + "' --state " + work + "/saved.json"), 0);
+    EXPECT_EQ(StateField(work + "/loaded.json", "loadedNotice"), "\"loadedNotice\": 1,");
+    for (const char* field : {"scriptPos", "pageText", "backgroundFile"}) {
+      EXPECT_EQ(StateField(work + "/loaded.json", field), StateField(work + "/saved.json", field));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ks
