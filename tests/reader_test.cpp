@@ -6,8 +6,14 @@
 #include <fstream>
 #include <sstream>
 
+#include <ini.h>
+
 #include "reader/settings.h"
 #include "support.h"
+
+// The browser build's own INI parser (src/platform/web/inih), linked here
+// under another name beside the desktop's libinih.
+extern "C" int ks_web_ini_parse_stream(ini_reader reader, void* stream, ini_handler handler, void* user);
 
 namespace ks {
 namespace {
@@ -61,6 +67,35 @@ class Reader : public test::FrameTest {
     return FrameKeys{.leftButton = left, .rightButton = right, .pointerX = x, .pointerY = y, .pointerMoved = true};
   }
 };
+
+// The browser's INI parser reads every settings file as the desktop's
+// libinih does: the same calls, the same error line.
+TEST(Settings, TheBrowsersParserReadsAsTheDesktopsDoes) {
+  using Parse = int (*)(ini_reader, void*, ini_handler, void*);
+  auto run = [](Parse parse, const std::string& text) {
+    struct Feed { std::string text; size_t at = 0; std::string calls; } feed{text, 0, ""};
+    auto reader = [](char* line, int size, void* stream) -> char* {  // as fgets reads
+      auto* f = static_cast<Feed*>(stream);
+      if (f->at >= f->text.size()) return nullptr;
+      size_t n = 0;
+      while (n + 1 < size_t(size) && f->at < f->text.size() && (n == 0 || line[n - 1] != '\n')) line[n++] = f->text[f->at++];
+      line[n] = '\0';
+      return line;
+    };
+    auto handler = [](void* user, const char* section, const char* name, const char* value) {
+      static_cast<Feed*>(user)->calls += std::string(section) + "|" + name + "=" + value + "\n";
+      return std::string(name) != "refuse" ? 1 : 0;
+    };
+    const int error = parse(reader, &feed, handler, &feed);
+    return feed.calls + "error " + std::to_string(error);
+  };
+  const std::string long_line = "volume = " + std::string(260, '7');
+  for (const std::string& text : std::vector<std::string>{"\xEF\xBB\xBF" "a = 1 ; note\n  more\n#x\n;y\n[s]\nb: 2;3\n", "no value\n[broken\nc=\t 4 \r\n",
+                                 "refuse = 1\nd = 5\n  cont ; c\n[" + std::string(70, 's') + "]\n" + std::string(60, 'n') + "=6\n",
+                                 long_line + "\nafter = 8\n", "  indented = first\n=\n"}) {
+    EXPECT_EQ(run(ks_web_ini_parse_stream, text), run(ini_parse_stream, text)) << text;
+  }
+}
 
 TEST_F(Reader, TheMouseActsAsTheStorysKeys) {
   Start("one@E@Rtwo@E@Rthree@E@Cleft,1,right,2,@\n@S1\n@Rwent left@E@S2\n@Rwent right@E");

@@ -20,7 +20,7 @@ std::vector<uint8_t> FileBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-int Run(const std::string& command) { return std::system(command.c_str()); }
+int Shell(const std::string& command) { return std::system(command.c_str()); }
 
 std::string StateField(const std::string& stateFile, const std::string& field) {
   const std::vector<uint8_t> json = FileBytes(stateFile);
@@ -76,11 +76,11 @@ TEST(WebPlayer, PlaysAsTheReplayFrameForFrameAndSavesTheSameBytes) {
       n = list.substr(0, list.find(','));
       shots += " --shot " + n + "=" + work + "/replay-" + n + ".png";
     }
-    ASSERT_EQ(Run("mkdir -p " + work + " && " KS_REPLAY " -C " + replayed.root() + " --input '" + c.keys + "'" + shots +
+    ASSERT_EQ(Shell("mkdir -p " + work + " && " KS_REPLAY " -C " + replayed.root() + " --input '" + c.keys + "'" + shots +
                   " --state " + work + "/replay.json"), 0);
-    ASSERT_EQ(Run("KS_WEB_SITE=" KS_WEB_SITE " KS_CHECK=" KS_CHECK " " KS_SOURCE_DIR "/scripts/web publish " +
+    ASSERT_EQ(Shell("KS_WEB_SITE=" KS_WEB_SITE " KS_CHECK=" KS_CHECK " " KS_SOURCE_DIR "/scripts/web publish " +
                   story.root() + " " + work + "/site >/dev/null"), 0);
-    ASSERT_EQ(Run("KS_NODE_MODULES=" KS_WEB_SITE "/../node/node_modules node " KS_SOURCE_DIR "/tests/web_driver.js " +
+    ASSERT_EQ(Shell("KS_NODE_MODULES=" KS_WEB_SITE "/../node/node_modules node " KS_SOURCE_DIR "/tests/web_driver.js " +
                   work + "/site '" + c.keys + "' " + c.shots + " " + work + "/web"), 0);
     for (std::string n, list = c.shots; !list.empty(); list.erase(0, n.size() + 1)) {
       n = list.substr(0, list.find(','));
@@ -105,8 +105,8 @@ TEST(WebPlayer, PlaysAsTheReplayFrameForFrameAndSavesTheSameBytes) {
     c.make(desktop);
     c.make(saving);
     fs::copy_file(work + "/web/save.txt", desktop.Path("DATA/save.txt"), fs::copy_options::overwrite_existing);
-    ASSERT_EQ(Run(KS_REPLAY " -C " + desktop.root() + " --input '. S D . E .' --state " + work + "/loaded.json"), 0);
-    ASSERT_EQ(Run(KS_REPLAY " -C " + saving.root() + " --input '" + c.keysToTheSave + "' --state " + work + "/saved.json"), 0);
+    ASSERT_EQ(Shell(KS_REPLAY " -C " + desktop.root() + " --input '. S D . E .' --state " + work + "/loaded.json"), 0);
+    ASSERT_EQ(Shell(KS_REPLAY " -C " + saving.root() + " --input '" + c.keysToTheSave + "' --state " + work + "/saved.json"), 0);
     EXPECT_EQ(StateField(work + "/loaded.json", "loadedNotice"), "\"loadedNotice\": 1,");
     for (const char* field : {"scriptPos", "pageText", "backgroundFile"}) {
       EXPECT_EQ(StateField(work + "/loaded.json", field), StateField(work + "/saved.json", field));
