@@ -49,15 +49,15 @@ TEST(WebPlayer, PlaysAsTheReplayFrameForFrameAndSavesTheSameBytes) {
       {"demo", [](const test::TempStory& s) {
          fs::copy(KS_DEMO_DIR, s.root(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
          fs::remove(s.Path("DATA/save.txt"));
-       }, ". E . D . E . E . E . E . E . S . E . E . E . E*20", "0,1,3,5,9,13,16,19,24,40",
-       ". E . D . E . E . E . E . E . S . E"},
+       }, ". E . E . E . E . E . E . E . S . E . E . E . E*20", "0,1,3,5,9,13,16,19,24,40",
+       ". E . E . E . E . E . E . E . S . E"},
       {"pictures", [](const test::TempStory& s) {
-         s.Write("DATA/a.bmp", test::EncodeBmp(test::SolidImage(640, 480, 0x2040C0), 24));
-         s.Write("DATA/Small.BMP", test::EncodeBmp(test::SolidImage(200, 120, 0xC08020), 8, true));
+         s.Write("a.bmp", test::EncodeBmp(test::SolidImage(640, 480, 0x2040C0), 24));
+         s.Write("Small.BMP", test::EncodeBmp(test::SolidImage(200, 120, 0xC08020), 8, true));
          s.WriteScript("@Ga.bmp,\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD\xA1\xB1\xB2@E@Gsmall.bmp,two@N@Nthree@E@Fend@E");
        }, ". E . E . . . . . . . . . . . . . . . . . . . E", "1,3,5,8,12,20,23", ""},
       {"choices and sound", [](const test::TempStory& s) {
-         s.Write("DATA/m.wav", test::WavBytes(100, 440));
+         s.Write("m.wav", test::WavBytes(100, 440));
          s.WriteScript("@Mm.wav,@Wm.wav,ask@C\x82\xCD\x82\xA2,1\n\x82\xA2\x82\xA2\x82\xA6,2\n@\n@S1\nyes@E@S2\nno@E");
        }, ". D . D . U . E . E", "1,3,5,7,9", ""},
       {"save", [](const test::TempStory& s) {
