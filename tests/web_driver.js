@@ -3,6 +3,9 @@
 //   node web_driver.js SITE TOKENS SHOTS OUT   the replay tool's keys (TOKENS),
 //       the canvas after each of the frames SHOTS ("0,3,9") as OUT/N.rgba
 //       (640 x 480 x R G B A), the save the page kept as OUT/save.txt
+//   ... REAL=N,M (a fifth argument): then as a reader plays, Enter tapped
+//       (5 ms), then held (150 ms): the canvas after each, as OUT/real-N.rgba
+//       and OUT/real-M.rgba
 //   node web_driver.js SITE --first-page       ms from the page's start to its
 //       first page shown, as a reader opens it (for bench/, never a test)
 // Needs KS_NODE_MODULES (where scripts/web installed puppeteer-core).
@@ -12,7 +15,7 @@ const http = require('http');
 const path = require('path');
 const puppeteer = require(path.resolve(process.env.KS_NODE_MODULES || '.', 'puppeteer-core'));
 
-const [site, tokens, shots, out] = process.argv.slice(2);
+const [site, tokens, shots, out, real] = process.argv.slice(2);
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 const server = http.createServer((request, response) => {
   const file = path.join(site, decodeURIComponent(new URL(request.url, 'http://x').pathname));
@@ -41,16 +44,32 @@ async function main() {
       console.log('first page after', (await page.evaluate('window.ksFirstPage')).toFixed(0), 'ms');
       return;
     }
+    const canvas = of => of.evaluate(() => {
+      const data = document.getElementById('screen').getContext('2d').getImageData(0, 0, 640, 480).data;
+      return Array.from(data, b => String.fromCharCode(b)).join('');
+    });
+    if (real) {
+      const reader = await browser.newPage();
+      await reader.goto(base);
+      await reader.waitForFunction('window.ksFirstPage', { timeout: 30000 });
+      const [tapped, held] = real.split(',');
+      for (const [name, ms] of [[tapped, 5], [held, 150]]) {
+        await reader.keyboard.down('Enter');
+        await new Promise(ok => setTimeout(ok, ms));
+        await reader.keyboard.up('Enter');
+        await new Promise(ok => setTimeout(ok, 500));
+        fs.mkdirSync(out, { recursive: true });
+        fs.writeFileSync(path.join(out, 'real-' + name + '.rgba'), Buffer.from(await canvas(reader), 'latin1'));
+      }
+      await reader.close();
+    }
     await page.goto(base + '?replay=' + encodeURIComponent(tokens));
     await page.waitForFunction('window.ksReady', { timeout: 30000 });
     if (await page.evaluate('window.ksError')) throw new Error(await page.evaluate('window.ksError'));
     fs.mkdirSync(out, { recursive: true });
     for (const frame of shots.split(',').filter(Boolean).map(Number)) {
-      const rgba = await page.evaluate(n => {
-        window.ksReplay.runTo(n);
-        const data = ksReplay.canvas.getContext('2d').getImageData(0, 0, 640, 480).data;
-        return Array.from(data, b => String.fromCharCode(b)).join('');
-      }, frame);
+      await page.evaluate(n => window.ksReplay.runTo(n), frame);
+      const rgba = await canvas(page);
       fs.writeFileSync(path.join(out, frame + '.rgba'), Buffer.from(rgba, 'latin1'));
     }
     const save = await page.evaluate(() => {
