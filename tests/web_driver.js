@@ -1,9 +1,9 @@
 // Plays a published story in Debian's headless chromium through the DevTools
 // protocol (puppeteer-core), served from a local web server of its own:
 //   node web_driver.js SITE TOKENS SHOTS OUT   the replay tool's keys (TOKENS),
-//       the canvas after each of the frames SHOTS ("0,3,9") as OUT/N.rgba
+//       the canvas after each of the frames SHOTS ("0 3 9") as OUT/N.rgba
 //       (640 x 480 x R G B A), the save the page kept as OUT/save.txt
-//   ... REAL=N,M (a fifth argument): then as a reader plays, Enter tapped
+//   ... REAL="N M" (a fifth argument): then as a reader plays, Enter tapped
 //       (5 ms), then held (150 ms): the canvas after each, as OUT/real-N.rgba
 //       and OUT/real-M.rgba
 //   node web_driver.js SITE --first-page       ms from the page's start to its
@@ -48,11 +48,11 @@ async function main() {
       const data = document.getElementById('screen').getContext('2d').getImageData(0, 0, 640, 480).data;
       return Array.from(data, b => String.fromCharCode(b)).join('');
     });
-    if (real) {
+    if (real && real.trim()) {
       const reader = await browser.newPage();
       await reader.goto(base);
       await reader.waitForFunction('window.ksFirstPage', { timeout: 30000 });
-      const [tapped, held] = real.split(',');
+      const [tapped, held] = real.split(/[ ,]/);
       for (const [name, ms] of [[tapped, 5], [held, 150]]) {
         await reader.keyboard.down('Enter');
         await new Promise(ok => setTimeout(ok, ms));
@@ -67,7 +67,7 @@ async function main() {
     await page.waitForFunction('window.ksReady', { timeout: 30000 });
     if (await page.evaluate('window.ksError')) throw new Error(await page.evaluate('window.ksError'));
     fs.mkdirSync(out, { recursive: true });
-    for (const frame of shots.split(',').filter(Boolean).map(Number)) {
+    for (const frame of shots.split(/[ ,]/).filter(Boolean).map(Number)) {
       await page.evaluate(n => window.ksReplay.runTo(n), frame);
       const rgba = await canvas(page);
       fs.writeFileSync(path.join(out, frame + '.rgba'), Buffer.from(rgba, 'latin1'));

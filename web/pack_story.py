@@ -6,7 +6,8 @@
 PACK is "KSPACK1\\n", then for each file under STORY its name's length, its
 name (the file system's bytes, "/" between folders), its size and its bytes,
 the numbers as 32-bit little-endian. A save left in the folder is not
-packed: a reader's save lives in the browser. FONT_OUT holds the glyphs of
+packed: a reader's save lives in the browser. MIDI files are named on
+stderr: a browser does not play them. FONT_OUT holds the glyphs of
 every character of the script, of the player's own screens (their
 Shift-JIS text in src/) and printable ASCII, hinting kept, so that each
 glyph draws as the whole font draws it.
@@ -55,6 +56,9 @@ def main():
     with open(pack, "wb") as out:
         out.write(b"KSPACK1\n")
         for name, data in story_files(story):
+            if data.startswith(b"MThd") or name.lower().endswith((b".mid", b".midi")):
+                print("warning: %s is MIDI, which a browser does not play: silent there"
+                      % os.fsdecode(name), file=sys.stderr)
             out.write(struct.pack("<I", len(name)) + name + struct.pack("<I", len(data)) + data)
             total += len(data)
             if name.lower().endswith(b"script.txt"):
