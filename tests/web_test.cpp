@@ -39,9 +39,7 @@ struct WebCase {
   const char* keys;
   const char* shots;
   const char* keysToTheSave;  // the keys up to the menu's save ("": no save)
-  // Frames whose pictures the page must also show as a reader plays: after
-  // Enter tapped, then after Enter held ("": not played so).
-  const char* asTheReaderPlays;
+  const char* asTheReaderPlays;  // frames shown again as a reader plays: Enter tapped, then held
 };
 
 TEST(WebPlayer, PlaysAsTheReplayFrameForFrameAndSavesTheSameBytes) {
@@ -65,9 +63,7 @@ TEST(WebPlayer, PlaysAsTheReplayFrameForFrameAndSavesTheSameBytes) {
          s.Write("tune.mid", std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xFF\x2F\0", 26));
          s.WriteScript("@Mtune.mid,@Mm.wav,@Wm.wav,ask@C\x82\xCD\x82\xA2,1\n\x82\xA2\x82\xA2\x82\xA6,2\n@\n@S1\nyes@E@S2\nno@E");
        }, ". D . D . U . E . E", "1 3 5 7 9", "", ""},
-      {"save", [](const test::TempStory& s) {
-         s.WriteScript("one@E@Rtwo@E@Rthree@E");
-       }, ". E . E . S . E . E", "2 4 6 8 10", ". E . E . S . E", "2 4"},
+      {"save", [](const test::TempStory& s) { s.WriteScript("one@E@Rtwo@E@Rthree@E"); }, ". E . E . S . E . E", "2 4 6 8 10", ". E . E . S . E", "2 4"},
   };
   const std::string work = ::testing::TempDir() + "web_test";
   for (const WebCase& c : cases) {
@@ -77,11 +73,10 @@ TEST(WebPlayer, PlaysAsTheReplayFrameForFrameAndSavesTheSameBytes) {
     fs::copy(story.root(), replayed.root(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     fs::remove_all(work);
     std::vector<std::string> frames, checked;  // frames shot; the pictures checked ("real-N": as the reader plays)
-    std::string shots;
-    for (std::istringstream in(c.shots); in >> shots;) frames.push_back(shots), checked.push_back(shots);
-    for (std::istringstream in(c.asTheReaderPlays); in >> shots;) checked.push_back("real-" + shots);
-    shots.clear();
-    for (const std::string& n : frames) shots += " --shot " + n + "=" + work + "/replay-" + n + ".png";
+    std::string shots, token;
+    for (std::istringstream in(c.shots); in >> token;) frames.push_back(token), checked.push_back(token);
+    for (std::istringstream in(c.asTheReaderPlays); in >> token;) checked.push_back("real-" + token);
+    for (const std::string& f : frames) shots += " --shot " + f + "=" + work + "/replay-" + f + ".png";
     ASSERT_EQ(Shell("mkdir -p " + work + " && " KS_REPLAY " -C " + replayed.root() + " --input '" + c.keys + "'" + shots +
                     " --state " + work + "/replay.json"), 0);
     ASSERT_EQ(Shell("KS_WEB_SITE=" KS_WEB_SITE " KS_CHECK=" KS_CHECK " " KS_SOURCE_DIR "/scripts/web publish " +
@@ -103,8 +98,7 @@ TEST(WebPlayer, PlaysAsTheReplayFrameForFrameAndSavesTheSameBytes) {
     EXPECT_EQ(save.size(), *c.keysToTheSave ? 1068u : 0u);
     if (save.empty()) continue;
     test::TempStory desktop, saving;
-    c.make(desktop);
-    c.make(saving);
+    c.make(desktop), c.make(saving);
     fs::copy_file(work + "/web/save.txt", desktop.Path("DATA/save.txt"), fs::copy_options::overwrite_existing);
     ASSERT_EQ(Shell(KS_REPLAY " -C " + desktop.root() + " --input '. S D . E .' --state " + work + "/loaded.json"), 0);
     ASSERT_EQ(Shell(KS_REPLAY " -C " + saving.root() + " --input '" + c.keysToTheSave + "' --state " + work + "/saved.json"), 0);
