@@ -8,6 +8,11 @@ KS_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-mixer-de
 # SVG, dpkg-shlibdeps (and file, which CPack asks which files are programs)
 # for the dependencies, and lintian to check the package.
 KS_PACKAGE_PACKAGES=(librsvg2-bin dpkg-dev file lintian)
+# The player in a browser (scripts/web): Debian's emscripten, the font cut
+# down by fontTools, and Debian's chromium driven from node (puppeteer-core
+# from npm) for the web test. npm comes with nodejs, or is Debian's npm
+# (scripts/web installs it when there is no npm).
+KS_WEB_PACKAGES=(emscripten fonttools chromium nodejs)
 # Running the tests: GoogleTest, oggenc (vorbis-tools), flac and python3 for the sound files the
 # hostile sound tests and the mixer fuzz target make, Google Benchmark, clang for the sanitizer and
 # fuzz build, an X server, key presses and the clipboard (xclip) for the

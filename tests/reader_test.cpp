@@ -2,12 +2,19 @@
 // the help, and the player's command line.
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <ini.h>
+
 #include "reader/settings.h"
 #include "support.h"
+
+// The browser build's own INI parser (src/platform/web/inih), linked here
+// under another name beside the desktop's libinih.
+extern "C" int ks_web_ini_parse_stream(ini_reader reader, void* stream, ini_handler handler, void* user);
 
 namespace ks {
 namespace {
@@ -61,6 +68,27 @@ class Reader : public test::FrameTest {
     return FrameKeys{.leftButton = left, .rightButton = right, .pointerX = x, .pointerY = y, .pointerMoved = true};
   }
 };
+
+// The browser's INI parser reads every settings file as the desktop's
+// libinih does: the same calls, the same error line.
+TEST(Settings, TheBrowsersParserReadsAsTheDesktopsDoes) {
+  auto run = [](auto parse, std::string text) {
+    std::string calls;
+    FILE* in = fmemopen(text.data(), text.size(), "r");
+    const int error = parse([](char* line, int size, void* f) { return std::fgets(line, size, static_cast<FILE*>(f)); }, in,
+                            [](void* user, const char* section, const char* name, const char* value) {
+                              *static_cast<std::string*>(user) += std::string(section) + "|" + name + "=" + value + "\n";
+                              return std::string(name) != "refuse" ? 1 : 0;
+                            }, &calls);
+    std::fclose(in);
+    return calls + "error " + std::to_string(error);
+  };
+  for (const std::string& text : {"\xEF\xBB\xBF" "a = 1 ; note\n  more\n#x\n;y\n[s]\nb: 2;3\n" + std::string(260, '7') + "=8\n",
+                                  std::string("no value\n[broken\nc=\t 4 \r\n  indented = first\n=\n"),
+                                  "refuse = 1\nd = 5\n  cont ; c\n[" + std::string(70, 's') + "]\n" + std::string(60, 'n') + "=6\n"}) {
+    EXPECT_EQ(run(ks_web_ini_parse_stream, text), run(ini_parse_stream, text)) << text;
+  }
+}
 
 TEST_F(Reader, TheMouseActsAsTheStorysKeys) {
   Start("one@E@Rtwo@E@Rthree@E@Cleft,1,right,2,@\n@S1\n@Rwent left@E@S2\n@Rwent right@E");

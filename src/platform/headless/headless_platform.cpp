@@ -97,7 +97,7 @@ void HeadlessPlatform::WaitForMessage(uint32_t ms) {
 }
 
 void HeadlessPlatform::SetKeys(const KeyToken& keys) {
-  frames_.resize(processed_);
+  frames_.resize(size_t(processed_));
   frames_.push_back(keys);
 }
 

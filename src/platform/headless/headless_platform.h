@@ -55,7 +55,7 @@ class HeadlessPlatform : public Platform {
   void Advance(uint32_t ms) { now_ += ms; }
 
  private:
-  const KeyToken* Current() const { return HasKeysLeft() ? &frames_[processed_] : nullptr; }
+  const KeyToken* Current() const { return HasKeysLeft() ? &frames_[size_t(processed_)] : nullptr; }
 
   uint32_t now_ = 0;
   std::vector<KeyToken> frames_;
