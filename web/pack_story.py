@@ -38,10 +38,12 @@ def shift_jis_chars(data):
 
 
 def screen_chars():
-    """The player's own texts: Shift-JIS escapes in string literals of src/."""
+    """The player's own texts: string literals of src/, in UTF-8 or as
+    Shift-JIS escapes."""
     chars = set()
     for path in SOURCE.rglob("*.cpp"):
         for literal in re.findall(r'"((?:[^"\\]|\\.)*)"', path.read_text(errors="ignore")):
+            chars |= {c for c in literal if ord(c) > 0x7F}
             if "\\x" not in literal:
                 continue
             data = re.sub(rb"\\x([0-9A-Fa-f]{2})", lambda m: bytes([int(m.group(1), 16)]), literal.encode())
