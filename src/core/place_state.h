@@ -34,7 +34,7 @@ struct Snapshot {
 // What one slot holds, as the slots screen shows it.
 struct SlotView {
   bool used = false;
-  std::string when;       // "2024-05-01 21:30"
+  std::string when;       // "05-01 21:30"
   std::string firstLine;  // the page's first line, code page 932
   std::shared_ptr<const Surface> thumbnail;  // 160 x 120, or none
 };

@@ -82,7 +82,7 @@ void ReadSlots(EngineState& state) {
     std::tm local{};
     localtime_r(&t, &local);
     char when[32];
-    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", &local);
+    std::strftime(when, sizeof when, "%m-%d %H:%M", &local);  // "Quick  " and this fill a cell
     view.when = when;
     view.thumbnail = ReadThumbnail(SlotFile(state, slot, "png"));
   }
@@ -328,9 +328,10 @@ void AddPlaceMarks(Scene& scene, EngineState& state, uint32_t now) {
   place.quickMark = place.quickMark && StillShowing(now, place.quickMarkUntil);
   place.continueMark = place.continueMark && StillShowing(now, place.continueMarkUntil);
   static const std::string kContinue = Words("F9　続きから");
+  if (place.slotsShown != 0) return;  // the slots screen is over everything
   if (place.quickMark) {
     scene.ops.push_back({DrawOp::Kind::kNoticeText, {8, 450, 8, 450}, kHighlight, "QUICK SAVE"});
-  } else if (place.continueMark && place.slotsShown == 0) {
+  } else if (place.continueMark) {
     scene.ops.push_back({DrawOp::Kind::kNoticeText, {8, 450, 8, 450}, kHighlight, kContinue});
   }
 }
