@@ -31,6 +31,7 @@ constexpr uint32_t kReadMarksEveryMs = 10000;
 ks::WebMachine machine;
 ks::EngineState state;
 std::unique_ptr<ks::WebPlatform> web;
+ks::WebSpeech speech;
 std::unique_ptr<ks::CanvasReplay> replay;
 ks::Settings written;
 uint32_t marksWritten = 0;
@@ -104,6 +105,8 @@ EMSCRIPTEN_KEEPALIVE int ks_web_start(const char* tokens) {
     }
   } else {
     web = std::make_unique<ks::WebPlatform>();
+    state.reader.speech = &speech;
+    state.reader.clipboard = web.get();
     state.reader.keepReadMarks = true;
     std::string problems;
     ks::LoadSettings(ks::SettingsPath(), &state.reader.settings, &problems);

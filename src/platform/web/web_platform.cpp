@@ -98,6 +98,27 @@ void WebAudio::Ended(DeviceId device) {
   if (notify_.erase(device)) messages_.push_back(Message{Message::Kind::kPlayback, PlaybackNotice{device, true}});
 }
 
+EM_JS(int, KsSpeechReady, (), { return typeof speechSynthesis === 'object' ? 1 : 0; });
+EM_JS(void, KsSay, (const char* text), {
+  const utterance = new SpeechSynthesisUtterance(UTF8ToString(text));
+  utterance.lang = 'ja-JP';
+  speechSynthesis.speak(utterance);  // after what is being said
+});
+EM_JS(void, KsStopSpeech, (), { if (typeof speechSynthesis === 'object') speechSynthesis.cancel(); });
+EM_JS(void, KsClip, (const char* text), {
+  if (navigator.clipboard) navigator.clipboard.writeText(UTF8ToString(text)).catch(() => {});
+});
+
+bool WebSpeech::Start(std::string* why) {
+  if (KsSpeechReady()) return true;
+  if (why) *why = "this browser does not speak (it has no speechSynthesis)";
+  return false;
+}
+void WebSpeech::Say(const std::string& utf8) { KsSay(utf8.c_str()); }
+void WebSpeech::Stop() { KsStopSpeech(); }
+
+void WebPlatform::PutOnClipboard(const std::string& utf8) { KsClip(utf8.c_str()); }
+
 uint32_t WebPlatform::NowMs() { return uint32_t(uint64_t(emscripten_get_now())); }
 
 FrameKeys WebPlatform::TakeKeys() {

@@ -15,6 +15,7 @@
 
 #include "core/key_tracker.h"
 #include "core/platform.h"
+#include "core/speech.h"
 #include "platform/headless/headless_platform.h"
 
 namespace ks {
@@ -42,7 +43,16 @@ class WebAudio : public AudioDevice {
   std::set<DeviceId> open_, playing_, notify_;
 };
 
-class WebPlatform : public Platform {
+// The browser's own voice (speechSynthesis, in Japanese when the browser
+// has a Japanese voice) and the page's clipboard.
+class WebSpeech : public Speech {
+ public:
+  bool Start(std::string* why) override;
+  void Say(const std::string& utf8) override;
+  void Stop() override;
+};
+
+class WebPlatform : public Platform, public Clipboard {
  public:
   uint32_t NowMs() override;
   FrameKeys TakeKeys() override;
@@ -57,6 +67,7 @@ class WebPlatform : public Platform {
   AudioDevice& Audio() override { return audio_; }
   void Present(const Surface& surface) override { PresentToCanvas(surface); }
   void FrameProcessed() override { inputSinceFrame_ = false, frameDone_ = true; }
+  void PutOnClipboard(const std::string& utf8) override;
 
   // Whether this animation frame's work is done: the core drew a frame or
   // would wait (cleared by the call).
