@@ -6,6 +6,7 @@
 // pictures. Start-up and the main loop are the player's own.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -84,9 +85,11 @@ void Tick() {
 
 extern "C" {
 
-// Puts a file of the story, the storage or the font at `path` (bytes, not text).
-EMSCRIPTEN_KEEPALIVE void ks_web_put(const char* path, int pathSize, const uint8_t* bytes, int size) {
-  machine.Put(std::string(path, size_t(pathSize)), std::vector<uint8_t>(bytes, bytes + size));
+// Makes a file of the story, the storage or the font at `path` (bytes, not
+// text), `size` bytes long, and returns where the page writes its bytes: a
+// story's files are copied once, straight into their place.
+EMSCRIPTEN_KEEPALIVE uint8_t* ks_web_file(const char* path, int pathSize, int size) {
+  return machine.Make(std::string(path, size_t(pathSize)), size_t(std::max(size, 0)));
 }
 
 // Starts the story at /story. With `tokens` (the replay tool's keys) it waits

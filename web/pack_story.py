@@ -3,15 +3,17 @@
 
   pack_story.py STORY PACK FONT_OUT FONT_IN
 
-PACK is "KSPACK1\\n", then for each file under STORY its name's length, its
-name (the file system's bytes, "/" between folders), its size and its bytes,
-the numbers as 32-bit little-endian. A save left in the folder is not
-packed: a reader's save lives in the browser. MIDI files are named on
-stderr: a browser does not play them. FONT_OUT holds the glyphs of
+PACK is gzip-compressed (the page inflates it as it arrives: bitmaps and
+WAV shrink to a sixth): "KSPACK1\\n", then for each file under STORY its
+name's length, its name (the file system's bytes, "/" between folders), its
+size and its bytes, the numbers as 32-bit little-endian. A save left in the
+folder is not packed: a reader's save lives in the browser. MIDI files are
+named on stderr: a browser does not play them. FONT_OUT holds the glyphs of
 every character of the script, of the player's own screens (their
 Shift-JIS text in src/) and printable ASCII, hinting kept, so that each
 glyph draws as the whole font draws it.
 """
+import gzip
 import os
 import re
 import struct
@@ -55,7 +57,7 @@ def main():
     story, pack, font_out, font_in = sys.argv[1:5]
     chars = {chr(c) for c in range(0x20, 0x7F)} | screen_chars()
     total = 0
-    with open(pack, "wb") as out:
+    with gzip.open(pack, "wb", compresslevel=6) as out:
         out.write(b"KSPACK1\n")
         for name, data in story_files(story):
             if data.startswith(b"MThd") or name.lower().endswith((b".mid", b".midi")):

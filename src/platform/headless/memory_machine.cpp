@@ -22,6 +22,11 @@ void MemoryMachine::Put(const std::string& path, std::vector<uint8_t> bytes) {
   files_[Clean(path)] = File{std::move(bytes), ++versions_};
 }
 
+uint8_t* MemoryMachine::Make(const std::string& path, size_t size) {
+  File& file = files_[Clean(path)] = File{std::vector<uint8_t>(size), ++versions_};
+  return file.bytes.data();
+}
+
 bool MemoryMachine::Exists(const std::string& path) {
   const std::string clean = Clean(path);
   const auto after = files_.lower_bound(clean);

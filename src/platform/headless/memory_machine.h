@@ -16,6 +16,9 @@ class MemoryMachine : public Machine {
  public:
   // Puts a file at `path` ("/story/DATA/Script.txt"), replacing one there.
   void Put(const std::string& path, std::vector<uint8_t> bytes);
+  // Puts a file of `size` zero bytes at `path` and returns them, for the
+  // caller to fill in place (valid until the file is replaced).
+  uint8_t* Make(const std::string& path, size_t size);
 
   bool Exists(const std::string& path) override;
   bool IsRegularFile(const std::string& path) override { return files_.count(Clean(path)) > 0; }
