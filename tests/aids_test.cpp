@@ -182,9 +182,7 @@ TEST_F(Aids, WatchPlaysThePageAgainOverTheEditedStory) {
     ASSERT_FALSE(watch.TakeChanges(&changed));
     now += 1;
     ASSERT_TRUE(watch.TakeChanges(&changed));
-    testing::internal::CaptureStderr();
-    ReloadStory(state_, changed);
-    const std::string lines = testing::internal::GetCapturedStderr();
+    const std::string lines = test::Stderr([&] { ReloadStory(state_, changed); });
     EXPECT_EQ(PageAfter("."), expected);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), said.empty() ? 0 : 1) << lines;
     EXPECT_NE(lines.find(said), std::string::npos) << lines;
@@ -238,9 +236,7 @@ TEST_F(Aids, WatchFilesReadMarksUnderTheScriptTheyBelongTo) {
     test::StoryPlayer again;
     again.state_.reader.keepReadMarks = true;
     again.story_.WriteScript(script);
-    testing::internal::CaptureStderr();
-    again.Start();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // not "damaged"
+    EXPECT_EQ(test::Stderr([&] { again.Start(); }), "");  // not "damaged"
     EXPECT_TRUE(std::includes(again.state_.reader.readRuns.begin(), again.state_.reader.readRuns.end(), runs.begin(),
                               runs.end()));
   }
@@ -250,12 +246,9 @@ TEST_F(Aids, WatchFilesReadMarksUnderTheScriptTheyBelongTo) {
 // nearest folders, and one line says so. A file counts when it is closed,
 // not while it is written.
 TEST(StoryWatchFolders, NearestFirstAndOnlyWhatIsWritten) {
-  struct Case {
-    const char* what;
-    std::string folders;  // each holds 300 folders: "0" to "299"
-    std::string written;
-    size_t leftOut;  // of the root, DATA, "z", the 300 and the folder holding them
-  };
+  // `folders` holds 300 folders, "0" to "299"; `leftOut` of the root, DATA,
+  // "z", the 300 and the folder holding them.
+  struct Case { const char* what; std::string folders, written; size_t leftOut; };
   for (const Case& c : {Case{"many beside DATA, named to sort before it", "", "DATA/Script.txt", 1 + 1 + 1 + 300 - 256},
                         Case{"many in one folder, another beside it", "0", "z/night.bmp", 1 + 1 + 1 + 1 + 300 - 256}}) {
     SCOPED_TRACE(c.what);
@@ -265,9 +258,7 @@ TEST(StoryWatchFolders, NearestFirstAndOnlyWhatIsWritten) {
     uint64_t now = 0;
     StoryWatch watch(StoryWatch::kSettleMs, [&] { return now; });
     std::string error;
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(watch.Start(story.root(), &error)) << error;
-    const std::string lines = testing::internal::GetCapturedStderr();
+    const std::string lines = test::Stderr([&] { EXPECT_TRUE(watch.Start(story.root(), &error)) << error; });
     EXPECT_EQ(watch.leftOut(), c.leftOut);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << lines;
     EXPECT_NE(lines.find("or more folders further down go unseen"), std::string::npos) << lines;
