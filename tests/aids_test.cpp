@@ -93,9 +93,8 @@ TEST_F(Aids, SkipStopsAtEachStopAndTheFirstUnreadPage) {
   EXPECT_EQ(std::vector<int>({audio.starts(AudioChannel::kOneShotEffect), audio.starts(AudioChannel::kPageSound),
                               audio.starts(AudioChannel::kMusic)}), std::vector<int>({0, 0, 1}));
 
-  // With --skip-all: through a fade at once, to a choice list; then to a
-  // notice. Every run while skip is on is quiet, wherever it starts: after
-  // the fade, the choice taken with Ctrl held, the title's restart.
+  // --skip-all goes through a fade to a choice list, then to a notice; every
+  // run while skip is on is quiet, wherever it starts.
   test::StoryPlayer all;
   all.state_.reader.skipAllAlways = true;
   for (const char* name : {"bell.wav", "Page.wav"}) all.story_.Write(name, test::WavBytes(100));
@@ -165,9 +164,8 @@ TEST_F(Aids, AutoWaitsForTheTimeAndTheSoundsAndStopsAtAKey) {
   EXPECT_EQ(state_.reader.settings, start);
 }
 
-// Watch mode on real files: an edit, an editor's atomic replace, a delete and
-// a re-create, a script left empty or cut mid-save, a page whose start is
-// gone. Each change counts once its file has been quiet for a moment.
+// Watch mode on real files: edits, replaces, deletes, a script empty or cut
+// mid-save, a page whose start is gone; each counts once its file is quiet.
 TEST_F(Aids, WatchPlaysThePageAgainOverTheEditedStory) {
   Start("xx@S1\n@Rone@E@Rtwo@E");
   ASSERT_TRUE(Frames("E ."));
@@ -242,9 +240,8 @@ TEST_F(Aids, WatchFilesReadMarksUnderTheScriptTheyBelongTo) {
   }
 }
 
-// Too many folders: the story folder and DATA/ are watched first, then the
-// nearest folders, and one line says so. A file counts when it is closed,
-// not while it is written.
+// Too many folders: the story's and DATA/ first, then the nearest, with one
+// line; a file counts when closed, not while written.
 TEST(StoryWatchFolders, NearestFirstAndOnlyWhatIsWritten) {
   // `folders` holds 300 folders, "0" to "299"; `leftOut` of the root, DATA,
   // "z", the 300 and the folder holding them.

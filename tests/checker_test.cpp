@@ -205,10 +205,8 @@ TEST(Check, HostileScriptOfSkippedDefinitions) {
   EXPECT_EQ(got.size(), kLines + 2) << "the page over 999 bytes, its line wider than the box";
 }
 
-// A line of full-width spaces before "S", no line end: every third byte an
-// "@S" whose number runs to the end. Each is said (up to the list's bound),
-// and the label scan's label 0 at the end is theirs, not a stray definition.
-// (Once quadratic in its length; bench/ has the time.)
+// Full-width spaces before "S" on one line: every third byte an "@S", each
+// said up to the list's bound. (Once quadratic in its length.)
 TEST(Check, HostileLineOfFullWidthSpacesBeforeS) {
   constexpr uint32_t kPairs = 12000;
   TempStory story;

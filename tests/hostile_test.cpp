@@ -97,10 +97,8 @@ TEST(Hostile, WavOfNoChannelsLeavesItsChannelSilentWithOneLine) {
   }
 }
 
-// Every header field the sweep against SDL_mixer 2.6 found to crash it
-// (SIGFPE, SIGSEGV), stall it or make it allocate gigabytes. Each base file
-// is accepted; the one field changed is refused, by the check and by the
-// real mixer for music and for effects.
+// Each header field that crashed, stalled or flooded SDL_mixer 2.6: the base
+// file is accepted, the field changed refused (by the check and the mixer).
 TEST(Hostile, EverySoundHeaderFieldThatBreaksSdlIsRefused) {
   const Bytes wav = test::WavBytes(10);
   const Bytes smpl = Bytes("smpl") + Put(Bytes(4, 0), 0, 60, 4) + Bytes(28, 0) + Put(Bytes(4, 0), 0, 1, 4) +
@@ -155,9 +153,8 @@ uint32_t Crc(const Bytes& bytes, int bits, uint32_t polynomial) {
   return bits == 32 ? c : c & ((1u << bits) - 1);
 }
 
-// A FLAC by hand: 16-sample frames of verbatim 16-bit samples, stereo
-// stream information, each frame with the channels given, `samples` the
-// bytes every frame carries.
+// A stereo FLAC by hand: frames of 16 verbatim 16-bit samples, each with the
+// channels given, carrying `samples`.
 Bytes Flac(std::initializer_list<int> frames, const Bytes& samples = Bytes(32, '\x11')) {
   Bytes out = Hex("664c614380000022001000100000000000000ac442f000000000") + Bytes(16, 0);
   int number = 0;
@@ -170,10 +167,8 @@ Bytes Flac(std::initializer_list<int> frames, const Bytes& samples = Bytes(32, '
   return out;
 }
 
-// A stereo FLAC whose frames turn mono crashed SDL_mixer (a null read under
-// FLAC__stream_decoder_process_single), wherever the decoder found the
-// stream: after the header, behind a stray byte, behind an ID3v2 tag. A
-// mono header inside a frame's samples is no frame and does not count.
+// A stereo FLAC whose frames turn mono crashed SDL_mixer, wherever the stream
+// starts; a mono header inside a frame's samples is no frame.
 TEST(Hostile, FlacFramesAreHeldToTheStreamWherePlayed) {
   Bytes fake = Hex("fff86908000f00");
   fake[6] = char(Crc(fake.substr(0, 6), 8, 0x07));
@@ -206,9 +201,8 @@ Bytes OggPage(Bytes page) {
   return Put(page, 22, Crc(page, 32, 0x04C11DB7u), 4);
 }
 
-// The check read the first Ogg page only: a Vorbis header of 1 Hz in a
-// second chained stream, or behind a first page of another codec, took
-// gigabytes as an effect and stalled the loop. Every stream is checked.
+// The check read the first Ogg page only: a 1 Hz Vorbis stream chained or
+// behind another codec's page took gigabytes as an effect.
 TEST(Hostile, EveryOggStreamIsHeldToTheLimits) {
   TempStory story;
   story.Write("a.wav", test::WavBytes(200, 440));
@@ -233,11 +227,8 @@ TEST(Hostile, EveryOggStreamIsHeldToTheLimits) {
   }
 }
 
-// A 37-byte MIDI holding one note for 2^28 ticks, played as an effect, was
-// decoded whole on the main loop (a gigabyte in 15 s, Escape unanswered),
-// and a 9 KB Ogg padded with zeros to 64 MB held the loop 9 s in its open.
-// Both are opened on the mixer's thread; the effect is cut at its limit
-// with one line, and the music's open gives up when it is closed.
+// A MIDI note of 2^28 ticks as an effect was decoded whole on the main loop,
+// and an Ogg padded to 64 MB held it 9 s: both open on the mixer's thread.
 TEST(Hostile, LongEffectsAndSlowMusicAreOpenedOffTheLoop) {
   TempStory story;
   story.Write("long.mid", Hex("4d546864000000060000000100604d54726b0000000f00903c64ffffff7f803c0000ff2f00"));
@@ -270,9 +261,8 @@ TEST(Hostile, LongEffectsAndSlowMusicAreOpenedOffTheLoop) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-// Sounds SDL_mixer could not play were silent; each now says why once, in
-// SDL_mixer's words. A damaged MIDI made the synthesizer print a line per
-// complaint; they are summed up in one.
+// Sounds SDL_mixer could not play were silent, a damaged MIDI printed a line
+// per complaint: each says why, once.
 TEST(Hostile, SoundsThatCannotPlaySayWhyOnceAndTheSynthesizerIsQuiet) {
   TempStory story;
   const Bytes voc = Bytes("Creative Voice File\x1a\x1a\x00\x14\x01\x1f\x11", 26) + Hex("010600000000801010100000");
@@ -317,9 +307,8 @@ TEST(Hostile, CaseVariantsLeadingBackIntoTheirFolderAreLookedUpWithinABound) {
   EXPECT_EQ(fs::path(file.path).filename(), "Z");
 }
 
-// 10 000 "@G" of one picture before the first page decoded it 10 000 times.
-// An unchanged file (path, size, time) is drawn from the last decode: the
-// file rewritten with the same size and time still shows the first picture.
+// 10 000 "@G" of one picture decoded it 10 000 times: an unchanged file
+// (path, size, time) is drawn from the last decode.
 TEST(Hostile, APictureFromTheSameUnchangedFileIsDecodedOnce) {
   TempStory story;
   auto write = [&](uint32_t rgb) { story.Write("p.bmp", test::EncodeBmp(test::SolidImage(2, 2, rgb), 24)); };
@@ -343,9 +332,8 @@ TEST(Hostile, APictureFromTheSameUnchangedFileIsDecodedOnce) {
   EXPECT_EQ(state->display.backgroundSurface.Row(0)[0] & 0xFFFFFF, 0x0000FFu);
 }
 
-// A save, settings or read-marks write killed between its write and its
-// rename left save.txt.XXXXXX (settings.ini.XXXXXX, read.XXXXXX) for ever.
-// Start-up removes those older than itself and nothing else.
+// A write killed before its rename left save.txt.XXXXXX (settings, read
+// marks) for ever: start-up removes those older than itself, nothing else.
 TEST(Hostile, StartUpRemovesOnlyTemporariesOlderThanItself) {
   TempStory story;
   setenv("XDG_DATA_HOME", story.Path("data").c_str(), 1);
@@ -403,10 +391,8 @@ TEST(Hostile, ReadOnlyAndLinkedSavesAreRespected) {
   EXPECT_EQ(std::distance(fs::directory_iterator(story.Path("keep")), fs::directory_iterator()), 1);
 }
 
-// settings.ini as a link to a character device made the player, as root,
-// replace the device node with a 374-byte file; the same for a FIFO. The
-// settings, the read marks and the save slot leave such a target alone and
-// say why in one line. (A node of our own, never the real /dev/null.)
+// settings.ini linked to a device node or FIFO made root replace the node
+// with a file. (A node of our own, never the real /dev/null.)
 TEST(Hostile, ADeviceOrFifoInPlaceOfSettingsMarksOrSlotIsLeftAlone) {
   struct Target { const char* kind; mode_t mode; fs::file_type type; } targets[] = {
       {"FIFO", S_IFIFO | 0644, fs::file_type::fifo}, {"character device", S_IFCHR | 0644, fs::file_type::character}};
@@ -445,9 +431,8 @@ TEST(Hostile, ADeviceOrFifoInPlaceOfSettingsMarksOrSlotIsLeftAlone) {
   }
 }
 
-// Two players on one story: the one that quit last wrote its own marks and
-// settings over the other's (8 pages read became 3). Marks only grow, and
-// a write changes only the keys its player changed.
+// Two players on one story: the one that quit last wrote its marks and
+// settings over the other's. Marks only grow; a write changes its own keys.
 TEST(Hostile, TwoPlayersOnOneStoryKeepEachOthersMarksAndSettings) {
   TempStory story;
   const std::string marks = story.Path("data/read");
@@ -475,10 +460,8 @@ TEST(Hostile, TwoPlayersOnOneStoryKeepEachOthersMarksAndSettings) {
   EXPECT_EQ(both.autoDelayMs, 3000);
 }
 
-// A line the player does not know was cut to 192 bytes at the next write,
-// and every line after a NUL byte was lost, with stderr naming only
-// "line 4". Unknown lines are kept byte for byte; the player's own keys
-// after them are read, and a write changes only its own line.
+// An unknown line was cut to 192 bytes at the next write, every line after a
+// NUL byte lost: unknown lines are kept byte for byte.
 TEST(Hostile, UnknownSettingsLinesAreKeptByteForByte) {
   TempStory story;
   const std::string path = story.Path("settings.ini");
@@ -507,9 +490,8 @@ TEST(Hostile, UnknownSettingsLinesAreKeptByteForByte) {
   EXPECT_EQ(settings.volume, 40);
 }
 
-// "The read marks ... are damaged" reached stderr in 1 run of 9: another
-// thread pointed stderr at /dev/null around SDL's start-up at that moment.
-// The player's own lines go to a copy of stderr made before any thread.
+// A line was lost in 1 run of 9 while SDL's start-up had stderr on /dev/null:
+// the player writes to a copy of stderr made before any thread.
 TEST(Hostile, TheReadersLinesReachStderrWhileSdlStartUpIsSilenced) {
   TempStory story;
   std::fflush(stderr);
@@ -529,9 +511,8 @@ TEST(Hostile, TheReadersLinesReachStderrWhileSdlStartUpIsSilenced) {
   EXPECT_EQ(story.Read("stderr"), "kamishibai: the read marks in x are damaged; starting with no page read\n");
 }
 
-// With fsync slowed to 0.5 s, four volume presses and Escape took 3 s: each
-// change was written on the main loop. Writes go to a thread of their own,
-// and a burst while one is under way is one more write, the newest.
+// Slow writes held the main loop: they go to a thread of their own, and a
+// burst while one is under way is one more write, the newest.
 TEST(Hostile, WritesWaitOnTheirOwnThreadAndABurstIsOneWrite) {
   std::mutex mutex;
   std::condition_variable released;

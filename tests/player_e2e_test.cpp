@@ -85,9 +85,8 @@ class Player : public ::testing::Test {
       std::filesystem::last_write_time(copy, std::filesystem::last_write_time(entry.path()));
     }
   }
-  // The replay of `keys` on the same story, with the player's slots as they
-  // were when it started (and so the mark that F9 goes on): what the screen
-  // must show.
+  // The replay of `keys` on the same story with the slots the player started
+  // with (so the mark that F9 goes on): what the screen must show.
   Surface Replay(const std::string& keys, SaveRecord* record = nullptr) {
     test::StoryPlayer replay;
     std::error_code ec;  // a story file the replay may lack
@@ -160,18 +159,27 @@ class Player : public ::testing::Test {
   std::string launchDir_ = "/";
 };
 
-TEST_F(Player, TapsAndHeldKeysActOnceEachAndTheScreenIsTheReplays) {
-  WriteStory(Pages(14));
+// Sixteen presses of one key faster than frames come each act in a frame of
+// their own: sixteen pages, sixteen pictures (a reader's key kept eight).
+TEST_F(Player, TappedQuickAndHeldKeysActOnceEachAndTheScreenIsTheReplays) {
+  WriteStory(Pages(30));
   std::filesystem::create_directory_symlink(".", story_.Path("提灯の川"));
   Launch({story_.Path("提灯の川")});
   for (int i = 0; i < 10; ++i) x_->Press("Return", 5, 120);  // taps of 5 ms, far shorter than a frame
   SleepMs(200);
-  const std::string tenPresses = Presses(10);
-  EXPECT_EQ(DiffersFromReplay(tenPresses), 0) << "ten taps did not turn exactly ten pages";
+  EXPECT_EQ(DiffersFromReplay(Presses(10)), 0) << "ten taps did not turn exactly ten pages";
+  std::string enters, shots;
+  for (int i = 0; i < 16; ++i) enters += " Return", shots += " F12";
+  x_->Run("xdotool key --delay 5" + enters);
+  SleepMs(1500);
+  EXPECT_EQ(DiffersFromReplay(Presses(26)), 0) << "sixteen quick Enters did not turn sixteen pages";
+  x_->Run("xdotool key --delay 5" + shots);
+  SleepMs(1500);
   for (const char* key : {"Return", "space", "Down"}) x_->Press(key, 150, 100);  // held as a hand does
   SleepMs(200);
-  EXPECT_EQ(DiffersFromReplay(tenPresses + " E . S . D ."), 0);
+  EXPECT_EQ(DiffersFromReplay(Presses(26) + " E . S . D ."), 0);
   EXPECT_EQ(Quit(), 0) << Log();  // within a second
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(story_.Path("Pictures/kamishibai")), {}), 16) << Log();
 }
 
 // A run that shows ten thousands pictures before its first page takes many
@@ -193,9 +201,8 @@ TEST_F(Player, EscapeActsDuringALongRun) {
   EXPECT_LT(test::NowMs() - pressed, 5000);
 }
 
-// Sound goes to a file through SDL's disk audio driver: 44.1 kHz, 16-bit
-// stereo, written at the pace it is played. The left channel's loudness at
-// `hz` in each 50 ms (Goertzel), or over all frequencies when `hz` is 0.
+// SDL's disk driver writes 44.1 kHz 16-bit stereo as it plays: the left
+// channel's loudness at `hz` in each 50 ms (Goertzel), or overall at 0.
 std::vector<double> Loudness(const std::string& raw, double hz = 0) {
   const std::string bytes = test::ReadFile(raw);
   std::vector<double> loud;
@@ -263,7 +270,8 @@ TEST_F(Player, SkippingPlaysNoEffectWhereverItsRunStarts) {
   EXPECT_GT(std::count_if(music.begin(), music.end(), [](double l) { return l > 1500; }), 20) << "the music";
 }
 
-// A save the disk refuses says so on the screen, and the old save stays.
+// A save the disk refuses says so on the screen and in the log (the old save
+// stays: Hostile.ReadOnlyAndLinkedSavesAreRespected).
 TEST_F(Player, ASaveThatFailsSaysSo) {
   WriteStory("page one@Epage two@E");
   story_.Write("DATA/save.txt", "old");
@@ -272,7 +280,6 @@ TEST_F(Player, ASaveThatFailsSaysSo) {
   x_->Press("space", 5, 150);
   x_->Press("Return", 150, 200);
   EXPECT_EQ(DiffersFromReplay(". S . E ."), 0);
-  EXPECT_EQ(story_.Read("DATA/save.txt").size(), 3u);
   EXPECT_EQ(Quit(), 0) << Log();
   EXPECT_NE(Log().find("read-only"), std::string::npos) << Log();
 }
@@ -484,22 +491,6 @@ TEST_F(Player, ReadMarksOfAKilledPlayerAreNeverDamaged) {
   EXPECT_TRUE(marked) << "no read marks were ever written";
 }
 
-// Sixteen presses of one key faster than frames come each act in a frame of
-// their own: sixteen pages, sixteen pictures (a reader's key kept eight).
-TEST_F(Player, SixteenQuickPressesOfOneKeyEachAct) {
-  WriteStory(Pages(20));
-  Launch();
-  std::string enters, shots;
-  for (int i = 0; i < 16; ++i) enters += " Return", shots += " F12";
-  x_->Run("xdotool key --delay 5" + enters);
-  SleepMs(1500);
-  EXPECT_EQ(DiffersFromReplay(Presses(16)), 0) << "sixteen quick Enters did not turn sixteen pages";
-  x_->Run("xdotool key --delay 5" + shots);
-  SleepMs(1500);
-  EXPECT_EQ(Quit(), 0) << Log();
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(story_.Path("Pictures/kamishibai")), {}), 16) << Log();
-}
-
 // With no home folder, .config, .cache and Pictures went into the working
 // folder. Nothing is kept, and one line says so.
 TEST_F(Player, WithoutAHomeNothingIsWrittenWhereItStarted) {
@@ -516,7 +507,7 @@ TEST_F(Player, WithoutAHomeNothingIsWrittenWhereItStarted) {
 }
 
 // settings.ini a link to a FIFO: the player plays, and says once that it
-// keeps no settings; the link and the FIFO stay as they were.
+// keeps no settings (the link and the FIFO stay: Hostile.ADeviceOrFifo...).
 TEST_F(Player, ASettingsFileThatIsAFifoIsLeftAloneWithOneLine) {
   WriteStory(kChoiceStory);
   std::filesystem::create_directories(story_.Path("config/kamishibai"));
@@ -530,8 +521,6 @@ TEST_F(Player, ASettingsFileThatIsAFifoIsLeftAloneWithOneLine) {
   EXPECT_EQ(Quit(), 0) << Log();
   EXPECT_EQ(Log(), "kamishibai: settings file " + story_.Path("config/kamishibai/settings.ini") +
                        " is not a regular file: the settings are neither read nor kept\n");
-  EXPECT_TRUE(std::filesystem::is_symlink(story_.Path("config/kamishibai/settings.ini")));
-  EXPECT_TRUE(std::filesystem::is_fifo(story_.Path("fifo")));
 }
 
 // Speech through a stand-in that appends what it is given to a file, and the
