@@ -16,7 +16,6 @@
 #include "engine/main_loop.h"
 #include "core/report.h"
 #include "platform/desktop/background_writer.h"
-#include "platform/headless/headless_platform.h"
 #include "platform/sdl/mixer_audio.h"
 #include "platform/sdl/quiet_stderr.h"
 #include "platform/sdl/sdl_platform.h"
@@ -335,7 +334,8 @@ TEST(Hostile, APictureFromTheSameUnchangedFileIsDecodedOnce) {
 // A write killed before its rename left save.txt.XXXXXX (settings, read
 // marks) for ever: start-up removes those older than itself, nothing else.
 TEST(Hostile, StartUpRemovesOnlyTemporariesOlderThanItself) {
-  TempStory story;
+  test::StoryPlayer started;
+  const TempStory& story = started.story_;
   setenv("XDG_DATA_HOME", story.Path("data").c_str(), 1);
   auto state = test::LoadedEngine(story, "page@E");
   const std::string settings = story.Path("config/settings.ini");
@@ -349,14 +349,11 @@ TEST(Hostile, StartUpRemovesOnlyTemporariesOlderThanItself) {
     }
   }
   Settings read;
-  std::string problems, error;
+  std::string problems;
   EXPECT_TRUE(LoadSettings(settings, &read, &problems));
-  EngineState started;
-  started.storyRoot = story.root();
-  started.reader.keepReadMarks = true;
-  HeadlessPlatform platform;
-  ASSERT_TRUE(StartUp(started, platform, &error)) << error;
-  ShutDown(started);
+  started.state_.reader.keepReadMarks = true;
+  started.Start();
+  ShutDown(started.state_);
   for (const std::string& file : files) {
     EXPECT_FALSE(fs::exists(file + ".Ab12Cd")) << file;
     for (const char* kept : {".Xy98Zw", ".bak", ".Ab12C", "x.Ab12Cd"}) EXPECT_TRUE(fs::exists(file + kept)) << file << kept;
