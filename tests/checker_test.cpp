@@ -206,7 +206,7 @@ TEST(Check, HostileScriptOfSkippedDefinitions) {
 }
 
 // Full-width spaces before "S" on one line: every third byte an "@S", each
-// said up to the list's bound. (Once quadratic in its length.)
+// said up to the list's bound, the scan's last label 0 theirs. (Once quadratic.)
 TEST(Check, HostileLineOfFullWidthSpacesBeforeS) {
   constexpr uint32_t kPairs = 12000;
   TempStory story;

@@ -266,20 +266,6 @@ TEST_F(Player, SkippingPlaysNoEffectWhereverItsRunStarts) {
   EXPECT_GT(std::count_if(music.begin(), music.end(), [](double l) { return l > 1500; }), 20) << "the music";
 }
 
-// A save the disk refuses says so on the screen and in the log (the old save
-// stays: Hostile.ReadOnlyAndLinkedSavesAreRespected).
-TEST_F(Player, ASaveThatFailsSaysSo) {
-  WriteStory("page one@Epage two@E");
-  story_.Write("DATA/save.txt", "old");
-  std::filesystem::permissions(story_.Path("DATA/save.txt"), std::filesystem::perms(0444));
-  Launch();
-  x_->Press("space", 5, 150);
-  x_->Press("Return", 150, 200);
-  EXPECT_EQ(DiffersFromReplay(". S . E ."), 0);
-  EXPECT_EQ(Quit(), 0) << Log();
-  EXPECT_NE(Log().find("read-only"), std::string::npos) << Log();
-}
-
 // A story with a choice, played with the mouse alone.
 const char kChoiceStory[] =
     "@R1st page@E@RChoose:@E@R@Cfirst way,1,second way,2,@\n@S1\n@Rwent the first way@E@S2\n@Rthe second way@E";
@@ -487,9 +473,9 @@ TEST_F(Player, ReadMarksOfAKilledPlayerAreNeverDamaged) {
   EXPECT_TRUE(marked) << "no read marks were ever written";
 }
 
-// With no home folder, .config, .cache and Pictures went into the working
-// folder. Nothing is kept, and one line says so.
-TEST_F(Player, WithoutAHomeNothingIsWrittenWhereItStarted) {
+// What the player cannot keep, it says in a line and plays on. With no home
+// folder, .config, .cache and Pictures went into the working folder.
+TEST_F(Player, WhatThePlayerCannotKeepItSaysInALine) {
   WriteStory(kChoiceStory);
   std::filesystem::create_directory(story_.Path("here"));
   launchDir_ = story_.Path("here");
@@ -500,12 +486,22 @@ TEST_F(Player, WithoutAHomeNothingIsWrittenWhereItStarted) {
   EXPECT_TRUE(std::filesystem::is_empty(story_.Path("here")));
   EXPECT_FALSE(std::filesystem::exists(story_.Path("config")));
   EXPECT_NE(Log().find("kamishibai: there is no home folder (HOME is not set)"), std::string::npos) << Log();
-}
 
-// settings.ini a link to a FIFO: the player plays, and says once that it
-// keeps no settings (the link and the FIFO stay: Hostile.ADeviceOrFifo...).
-TEST_F(Player, ASettingsFileThatIsAFifoIsLeftAloneWithOneLine) {
-  WriteStory(kChoiceStory);
+  // A save the disk refuses shows on the screen (the old save stays:
+  // Hostile.ReadOnlyAndLinkedSavesAreRespected).
+  launchDir_ = "/";
+  story_.Write("DATA/save.txt", "old");
+  std::filesystem::permissions(story_.Path("DATA/save.txt"), std::filesystem::perms(0444));
+  Launch();
+  x_->Press("space", 5, 150);
+  x_->Press("Return", 150, 200);
+  EXPECT_EQ(DiffersFromReplay(". S . E ."), 0);
+  EXPECT_EQ(Quit(), 0) << Log();
+  EXPECT_NE(Log().find("read-only"), std::string::npos) << Log();
+
+  // settings.ini a link to a FIFO: said once, and no settings are kept (the
+  // link and the FIFO stay: Hostile.ADeviceOrFifo...).
+  std::filesystem::remove_all(story_.Path("config"));
   std::filesystem::create_directories(story_.Path("config/kamishibai"));
   ASSERT_EQ(mkfifo(story_.Path("fifo").c_str(), 0644), 0);
   std::filesystem::create_symlink(story_.Path("fifo"), story_.Path("config/kamishibai/settings.ini"));
