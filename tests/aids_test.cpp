@@ -93,9 +93,8 @@ TEST_F(Aids, SkipStopsAtEachStopAndTheFirstUnreadPage) {
   EXPECT_EQ(std::vector<int>({audio.starts(AudioChannel::kOneShotEffect), audio.starts(AudioChannel::kPageSound),
                               audio.starts(AudioChannel::kMusic)}), std::vector<int>({0, 0, 1}));
 
-  // With --skip-all: through a fade at once, to a choice list; then to a
-  // notice. Every run while skip is on is quiet, wherever it starts: after
-  // the fade, the choice taken with Ctrl held, the title's restart.
+  // --skip-all goes through a fade to a choice list, then to a notice; every
+  // run while skip is on is quiet, wherever it starts.
   test::StoryPlayer all;
   all.state_.reader.skipAllAlways = true;
   for (const char* name : {"bell.wav", "Page.wav"}) all.story_.Write(name, test::WavBytes(100));
@@ -165,9 +164,8 @@ TEST_F(Aids, AutoWaitsForTheTimeAndTheSoundsAndStopsAtAKey) {
   EXPECT_EQ(state_.reader.settings, start);
 }
 
-// Watch mode on real files: an edit, an editor's atomic replace, a delete and
-// a re-create, a script left empty or cut mid-save, a page whose start is
-// gone. Each change counts once its file has been quiet for a moment.
+// Watch mode on real files: edits, replaces, deletes, a script empty or cut
+// mid-save, a page whose start is gone; each counts once its file is quiet.
 TEST_F(Aids, WatchPlaysThePageAgainOverTheEditedStory) {
   Start("xx@S1\n@Rone@E@Rtwo@E");
   ASSERT_TRUE(Frames("E ."));
@@ -182,9 +180,7 @@ TEST_F(Aids, WatchPlaysThePageAgainOverTheEditedStory) {
     ASSERT_FALSE(watch.TakeChanges(&changed));
     now += 1;
     ASSERT_TRUE(watch.TakeChanges(&changed));
-    testing::internal::CaptureStderr();
-    ReloadStory(state_, changed);
-    const std::string lines = testing::internal::GetCapturedStderr();
+    const std::string lines = test::Stderr([&] { ReloadStory(state_, changed); });
     EXPECT_EQ(PageAfter("."), expected);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), said.empty() ? 0 : 1) << lines;
     EXPECT_NE(lines.find(said), std::string::npos) << lines;
@@ -238,24 +234,18 @@ TEST_F(Aids, WatchFilesReadMarksUnderTheScriptTheyBelongTo) {
     test::StoryPlayer again;
     again.state_.reader.keepReadMarks = true;
     again.story_.WriteScript(script);
-    testing::internal::CaptureStderr();
-    again.Start();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // not "damaged"
+    EXPECT_EQ(test::Stderr([&] { again.Start(); }), "");  // not "damaged"
     EXPECT_TRUE(std::includes(again.state_.reader.readRuns.begin(), again.state_.reader.readRuns.end(), runs.begin(),
                               runs.end()));
   }
 }
 
-// Too many folders: the story folder and DATA/ are watched first, then the
-// nearest folders, and one line says so. A file counts when it is closed,
-// not while it is written.
+// Too many folders: the story's and DATA/ first, then the nearest, with one
+// line; a file counts when closed, not while written.
 TEST(StoryWatchFolders, NearestFirstAndOnlyWhatIsWritten) {
-  struct Case {
-    const char* what;
-    std::string folders;  // each holds 300 folders: "0" to "299"
-    std::string written;
-    size_t leftOut;  // of the root, DATA, "z", the 300 and the folder holding them
-  };
+  // `folders` holds 300 folders, "0" to "299"; `leftOut` of the root, DATA,
+  // "z", the 300 and the folder holding them.
+  struct Case { const char* what; std::string folders, written; size_t leftOut; };
   for (const Case& c : {Case{"many beside DATA, named to sort before it", "", "DATA/Script.txt", 1 + 1 + 1 + 300 - 256},
                         Case{"many in one folder, another beside it", "0", "z/night.bmp", 1 + 1 + 1 + 1 + 300 - 256}}) {
     SCOPED_TRACE(c.what);
@@ -265,9 +255,7 @@ TEST(StoryWatchFolders, NearestFirstAndOnlyWhatIsWritten) {
     uint64_t now = 0;
     StoryWatch watch(StoryWatch::kSettleMs, [&] { return now; });
     std::string error;
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(watch.Start(story.root(), &error)) << error;
-    const std::string lines = testing::internal::GetCapturedStderr();
+    const std::string lines = test::Stderr([&] { EXPECT_TRUE(watch.Start(story.root(), &error)) << error; });
     EXPECT_EQ(watch.leftOut(), c.leftOut);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << lines;
     EXPECT_NE(lines.find("or more folders further down go unseen"), std::string::npos) << lines;

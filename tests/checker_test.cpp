@@ -12,11 +12,7 @@ using test::TempStory;
 constexpr Severity E = Severity::kError;
 constexpr Severity W = Severity::kWarning;
 
-struct Expected {
-  Severity severity;
-  uint32_t line, column;
-  std::string part;  // of the message
-};
+struct Expected { Severity severity; uint32_t line, column; std::string part; /* of the message */ };
 struct Case { const char* what; std::string script; std::vector<Expected> want; };
 
 std::string Repeat(const std::string& s, int n) {
@@ -143,13 +139,6 @@ TEST(Check, EachFindingAtItsCause) {
   for (const Case& c : cases) Expect(story, c);
 }
 
-TEST(Check, PageSoundLookedForInTheStoryFolder) {
-  TempStory story;
-  story.Write("DATA/page.wav", test::WavBytes(10));
-  Expect(story, {"no Page.wav", "@Ptext@E",
-                 {{W, 1, 1, "(looked for " + story.root() + "/Page.wav); there is \"DATA/page.wav\""}}});
-}
-
 // What new authors get wrong: a branch that runs on into the next one, a
 // choice list without label numbers, a file name mistyped. The story holds
 // night.bmp, owl.bmp and Pics/Sky.bmp.
@@ -182,16 +171,15 @@ TEST(Check, NewAuthorsMistakesNamedWithWhatToDo) {
        "@Mvoice.voc,@Wvoice.voc,@Mogg.wav,@Z",
        {{W, 1, 1, "the sound \"voice.voc\" may not be heard: a VOC file plays only as an effect"},
         {W, 1, 25, "may not be heard: it holds Ogg but its name says WAV, and music is decoded by its name"}}},
+      {"no Page.wav in the story folder, one in DATA", "@Ptext@E",
+       {{W, 1, 1, "(looked for " + story.root() + "/Page.wav); there is \"DATA/page.wav\""}}},
   };
+  story.Write("DATA/page.wav", test::WavBytes(10));
   story.Write("voice.voc", std::string("Creative Voice File\x1a\x1a\x00\x14\x01\x1f\x11", 26) +
                                std::string("\x01\x06\x00\x00\x9c\x00\x80\x80\x80\x80", 10));
-  std::string ogg;  // a first Ogg page whose Vorbis header says 44.1 kHz stereo
-  for (const char* h = "4f67675300020000000000000000000000000000000000000000011e01766f72626973000000000144ac0000"
-                       "000000000000000000000000b801";
-       *h; h += 2) {
-    ogg += char(std::stoi(std::string(h, 2), nullptr, 16));
-  }
-  story.Write("ogg.wav", ogg);
+  // A first Ogg page whose Vorbis header says 44.1 kHz stereo.
+  story.Write("ogg.wav", test::Hex("4f67675300020000000000000000000000000000000000000000011e01766f72626973000000000144ac0000"
+                                   "000000000000000000000000b801"));
   for (const Case& c : cases) Expect(story, c);
   // MIDI is said to need a synthesizer only where none is set up.
   const std::string midi = "MThd";
@@ -217,10 +205,8 @@ TEST(Check, HostileScriptOfSkippedDefinitions) {
   EXPECT_EQ(got.size(), kLines + 2) << "the page over 999 bytes, its line wider than the box";
 }
 
-// A line of full-width spaces before "S", no line end: every third byte an
-// "@S" whose number runs to the end. Each is said (up to the list's bound),
-// and the label scan's label 0 at the end is theirs, not a stray definition.
-// (Once quadratic in its length; bench/ has the time.)
+// Full-width spaces before "S" on one line: every third byte an "@S", each
+// said up to the list's bound, the scan's last label 0 theirs. (Once quadratic.)
 TEST(Check, HostileLineOfFullWidthSpacesBeforeS) {
   constexpr uint32_t kPairs = 12000;
   TempStory story;

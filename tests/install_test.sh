@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# What a user gets from installing Kamishibai, checked from the outside.
-#
+# What a user gets from installing Kamishibai, checked from the outside:
 #   install_test.sh tree BUILD VERSION     `cmake --install --prefix` into a
-#       temporary folder: the files, --version, the installed tools on the
-#       installed demo, --demo's lookup, the manual pages, the desktop entry,
-#       the AppStream data and the icons;
-#   install_test.sh package BUILD VERSION  the Debian package CPack makes from
-#       the build (into a temporary folder, never installed here): its fields,
-#       its files and their modes, and lintian.
-#
+#       temporary folder (files, --version, the tools on the demo, --demo,
+#       manual pages, desktop entry, AppStream data, icons);
+#   install_test.sh package BUILD VERSION  the Debian package CPack makes, never
+#       installed here (fields, files and modes, lintian).
 # KS_CMAKE and KS_CPACK name the build's cmake and cpack. Exits non-zero on
 # the first failure, saying what failed.
 set -euo pipefail
@@ -46,6 +42,13 @@ player_without_display() {
   env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$@" 2>&1 >/dev/null
 }
 
+# The replay tool of RUN (installed or built) on its demo, from "/": replay RUN ARGS...
+replay() {
+  local tool=$tmp/prefix/bin/kamishibai-replay story=$tmp/prefix/share/kamishibai/demo
+  [ "$1" = built ] && tool=$build/bin/kamishibai-replay story=$tmp/built-demo
+  (cd / && "$tool" -C "$story" "${@:2}") || fail "kamishibai-replay ($1) on the demo exits with $?"
+}
+
 check_tree() {
   local p=$tmp/prefix
   # All of it, named as a component so that its list of files goes to
@@ -72,10 +75,7 @@ check_tree() {
   # Frame 1 shows the title, frame 14 the town (street.bmp, town.wav).
   local keys=". . E . D . E . E . E . E ." last=14 run
   for run in installed built; do
-    local tool=$p/bin/kamishibai-replay story=$demo
-    [ $run = built ] && tool=$build/bin/kamishibai-replay story=$tmp/built-demo
-    (cd / && "$tool" -C "$story" --input "$keys" --shot "1=$tmp/$run-1.png" --shot "$last=$tmp/$run-$last.png" \
-      --state "$tmp/$run-state.json") || fail "kamishibai-replay ($run) on the demo exits with $?"
+    replay $run --input "$keys" --shot "1=$tmp/$run-1.png" --shot "$last=$tmp/$run-$last.png" --state "$tmp/$run-state.json"
   done
   cmp -s "$tmp/installed-1.png" "$tmp/installed-$last.png" && fail "the installed demo did not go past its first page"
   for out in 1.png $last.png state.json; do
@@ -84,12 +84,7 @@ check_tree() {
 
   # What came with the player is never written, even by root: the menu's
   # save in the installed demo fails and says so; the build's demo saves.
-  for run in installed built; do
-    local tool=$p/bin/kamishibai-replay story=$demo
-    [ $run = built ] && tool=$build/bin/kamishibai-replay story=$tmp/built-demo
-    (cd / && "$tool" -C "$story" --input ". S . E ." --shot "5=$tmp/$run-save.png") ||
-      fail "kamishibai-replay ($run) saving in the demo exits with $?"
-  done
+  for run in installed built; do replay $run --input ". S . E ." --shot "5=$tmp/$run-save.png"; done
   [ -e "$demo/DATA/save.txt" ] && fail "the menu saved into the installed demo"
   [ -e "$tmp/built-demo/DATA/save.txt" ] || fail "the menu did not save into a copy of the demo"
   cmp -s "$tmp/installed-save.png" "$tmp/built-save.png" && fail "the failed save looks like a save"

@@ -24,7 +24,7 @@ using test::PageString;
 class Place : public test::FrameTest {
  protected:
   void SetUp() override { state_.reader.place.slotsFolder = story_.Path("slots"); }
-  std::vector<uint8_t> Slot(const char* name) { return story_.Read(std::string("slots/") + name); }
+  std::string Slot(const char* name) { return story_.Read(std::string("slots/") + name); }
 };
 
 // Pictures behind the text make the thumbnail's averaging visible: stripes
@@ -37,7 +37,7 @@ TEST_F(Place, SlotsHoldWhatTheMenuSavesAndAPictureOfTheScreen) {
   story_.Write("s.bmp", test::EncodeBmp(stripes, 24));
   Start("@Gs.bmp,@Rone@E@Rtwo longer@E@Cyes,1,no,2,@@S1,@Rthree@E@S2,@Rfour@E");
   ASSERT_TRUE(Frames(". E . S . E ."));  // the menu's save on page two
-  const std::vector<uint8_t> menu = story_.Read("DATA/save.txt");
+  const std::string menu = story_.Read("DATA/save.txt");
   ASSERT_TRUE(Frames("E . W ."));  // dismiss; the quick save in the same place
   EXPECT_EQ(Slot("quick.sav"), menu);
   const Surface screen = state_.display.primarySurface;
@@ -72,7 +72,7 @@ TEST_F(Place, SlotsHoldWhatTheMenuSavesAndAPictureOfTheScreen) {
   EXPECT_EQ(std::memcmp(&loaded, menu.data(), kSaveFileBytes), 0);
 
   // A read-only folder: the failure shows, and every slot stays as it was.
-  const std::vector<uint8_t> quick = Slot("quick.sav"), quickPng = Slot("quick.png");
+  const std::string quick = Slot("quick.sav"), quickPng = Slot("quick.png");
   fs::permissions(story_.Path("slots"), fs::perms(0555));
   ASSERT_TRUE(Frames("E . W ."));
   EXPECT_EQ(state_.screen.saveFailedNotice, 1u);
@@ -100,7 +100,7 @@ TEST_F(Place, TheAutoSlotKeepsTheLastPageUnlessTheStoryEndedAndF9TakesTheNewest)
   }();
   std::string error;
   ASSERT_TRUE(KeepPlace(state_, &error)) << error;
-  const std::vector<uint8_t> kept = Slot("auto.sav");
+  const std::string kept = Slot("auto.sav");
   ASSERT_EQ(kept.size(), kSaveFileBytes);
   EXPECT_EQ(std::memcmp(kept.data(), &one, kSaveFileBytes), 0);
   EXPECT_EQ(PageAfter("L ."), "one") << "F9 takes the newer of the quick save and the place kept";

@@ -108,10 +108,7 @@ TEST(Background, PicturesAreDrawnUnscaledAtTheTopLeftOrNotAtAll) {
 TEST(BmpSuite, GoodFilesMatchTheirReferenceAndBadOnesAreRefusedOrDecodedSafely) {
   const std::string root = KS_SHARED_TESTDATA "/bmpsuite";
   if (!fs::exists(root + "/refmap.tsv")) GTEST_SKIP() << "no bmpsuite at " << root;
-  auto bytes = [](const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  };
+  auto bytes = [](const std::string& path) { const std::string b = test::ReadFile(path); return std::vector<uint8_t>(b.begin(), b.end()); };
   auto near = [](const Image& a, const Image& b, int tolerance) {
     bool same = a.width == b.width && a.height == b.height;
     for (size_t i = 0; same && i < a.pixels.size() * 3; ++i) {

@@ -47,7 +47,7 @@ TEST(Settings, DamagedKeysAreIgnoredOneByOneAndUnknownOnesKept) {
   LoadSettings(path, &again, &problems);
   EXPECT_EQ(again, settings);
   EXPECT_EQ(problems, "settings file " + path + ": ignored line 4 is not \"key = value\", a bad mode");  // lines kept
-  const std::vector<uint8_t> saved = story.Read("config/kamishibai/settings.ini");
+  const std::string saved = story.Read("config/kamishibai/settings.ini");
   const Settings written = settings;
   settings.volume = 10;  // a write that cannot finish leaves the old file whole
   EXPECT_FALSE(test::WithFullDisk(64, [&] { return SaveSettings(path, written, settings, &error); }));
@@ -177,7 +177,6 @@ TEST_F(Reader, MarksAreWholeAndCoverNoText) {
   }
 }
 
-// The player's command line, where no display is needed.
 // The voice and the clipboard, recorded: "say X", "stop", "clip X".
 struct ReadOutRecorder : Speech, Clipboard {
   bool Start(std::string*) override { return true; }
@@ -225,8 +224,7 @@ TEST(PlayerCommandLine, HelpVersionBadArgumentsAndNoStory) {
   auto run = [&](const std::string& args) {
     const std::string command = args.rfind("DISPLAY", 0) == 0 ? args : KS_PLAYER " " + args;
     const int raw = std::system((command + " >" + story.Path("out") + " 2>&1").c_str());
-    const std::vector<uint8_t> out = story.Read("out");
-    return std::pair{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(out.begin(), out.end())};
+    return std::pair{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, story.Read("out")};
   };
   for (const auto& [args, status] : {std::pair{"--help", 0}, {"--version", 0}, {"--frobnicate", 2}, {"a b", 2}}) {
     EXPECT_EQ(run(args).first, status) << args;

@@ -20,20 +20,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::PageString;
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test::ReadFile;
 
 // Runs the tool with `args`; gives its exit status and what it wrote on stderr.
 std::pair<int, std::string> Replay(const test::TempStory& story, const std::string& args,
                                    const std::string& env = "") {
   const std::string errFile = story.Path("stderr.txt");
   const int raw = std::system((env + KS_REPLAY " -C " + story.root() + " " + args + " 2>" + errFile + " >/dev/null").c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(errFile)};
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(errFile)};
 }
 
 TEST(ReplayTool, ArgumentsShotsStateAndErrors) {
@@ -54,7 +48,7 @@ TEST(ReplayTool, ArgumentsShotsStateAndErrors) {
   std::string error;
   ASSERT_TRUE(test::ReadPng(story.Path("2.png"), &image, &error)) << error;
   EXPECT_EQ(image.width, 640);
-  const std::string json = ReadText(state);
+  const std::string json = ReadFile(state);
   for (const char* expected : {"\"frames\": 7,", "\"exited\": false,", "\"pageText\": \"74776f\",", "\"uiMode\": 2,",
                                "\"cursor\": 1,", "\"choiceTexts\": [\"796573\", \"6e6f\", \"\", \"\", \"\"],",
                                "\"choiceTargets\": [1, 2, 0, 0, 0],", "\"bgm\": {\"playing\": 0, \"file\": \"\", \"starts\": 0},"}) {
@@ -64,7 +58,7 @@ TEST(ReplayTool, ArgumentsShotsStateAndErrors) {
   std::tie(status, err) = Replay(story, "--input '. X .' --state " + state + " --shot 5=" + story.Path("5.png"));
   EXPECT_EQ(status, 1);
   EXPECT_NE(err.find("5.png"), std::string::npos) << err;
-  EXPECT_NE(ReadText(state).find("\"exited\": true"), std::string::npos);
+  EXPECT_NE(ReadFile(state).find("\"exited\": true"), std::string::npos);
 
   // A fontconfig setup that knows no fonts: one clear line.
   story.Write("fonts.conf", "<?xml version=\"1.0\"?><fontconfig><cachedir>" + story.Path("cache") +
@@ -133,7 +127,7 @@ TEST_F(Demo, EveryBranchPlaysToTheEnd) {
 // The manual page names every key and mouse action of the help's table, which
 // --help and the F1 screen are written from.
 TEST(ManualPage, NamesEveryKeyAndMouseAction) {
-  std::string page = ReadText(KS_SOURCE_DIR "/dist/man/kamishibai.6");
+  std::string page = ReadFile(KS_SOURCE_DIR "/dist/man/kamishibai.6");
   for (size_t at; (at = page.find("\\-")) != std::string::npos;) page.replace(at, 2, "-");
   const std::string keys = page.substr(page.find(".SH KEYS"), page.find(".SH FILES") - page.find(".SH KEYS"));
   for (const KeyHelp& row : KeyHelpRows()) {
@@ -151,7 +145,7 @@ TEST(CheckTool, JsonForAMissingStoryIsAnErrorObject) {
   const std::string out = story.Path("out.json");
   const int raw = std::system((KS_CHECK " --json " + story.root() + " >" + out + " 2>/dev/null").c_str());
   EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
-  EXPECT_NE(ReadText(out).find("\"error\": \"cannot read"), std::string::npos) << ReadText(out);
+  EXPECT_NE(ReadFile(out).find("\"error\": \"cannot read"), std::string::npos) << ReadFile(out);
 }
 
 TEST(DemoScript, ChecksClean) {

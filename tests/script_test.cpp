@@ -200,11 +200,7 @@ TEST(StoryPath, WindowsNamesFoundAsWrittenIgnoringCaseOrAsUtf8) {
                            "Bell.wav", "BELL.wav"}) {
     story.Write(file, "x");
   }
-  struct Case {
-    const char* name;
-    const char* relative;  // "" when not found
-    bool exact;
-  };
+  struct Case { const char* name; const char* relative; /* "" when not found */ bool exact; };
   const Case cases[] = {
       {"pics\\bg.bmp", "pics/bg.bmp", true},
       {"DATA\\bg\\night.bmp", "Data/BG/Night.BMP", false},
@@ -246,11 +242,7 @@ TEST(StoryPathOverTheSeam, MemoryStoryFollowsTheLookupRules) {
   memory.Put("/s/Data/PIC.bmp", {1});
   memory.Put("/s/DATA/\xE3\x82\xBD.bmp", {2});  // "ソ" in UTF-8
   UseMachine(&memory);
-  struct Case {
-    const char* name;
-    const char* relative;
-    bool found;
-  };
+  struct Case { const char* name; const char* relative; bool found; };
   for (const Case& c : {Case{"data\\pic.BMP", "Data/PIC.bmp", true}, {"DATA\\\x83\x5C.bmp", "DATA/\xE3\x82\xBD.bmp", true},
                         {"DATA/missing.bmp", "DATA/missing.bmp", false}}) {
     const StoryFile file = FindStoryFile("/s", c.name);

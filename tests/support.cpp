@@ -3,9 +3,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
-
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,7 +19,6 @@ namespace ks::test {
 
 // The tests' files and fonts are the desktop's.
 [[maybe_unused]] const bool kDesktopMachine = (ks::UseMachine(&ks::Desktop()), true);
-
 
 namespace fs = std::filesystem;
 
@@ -47,9 +45,23 @@ void TempStory::Write(const std::string& relative, const std::vector<uint8_t>& b
   Write(relative, std::string(bytes.begin(), bytes.end()));
 }
 
-std::vector<uint8_t> TempStory::Read(const std::string& relative) const {
-  std::ifstream in(Path(relative), std::ios::binary);
+std::string TempStory::Read(const std::string& relative) const { return ReadFile(Path(relative)); }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Hex(const char* hex) {
+  std::string out;
+  for (; hex[0] && hex[1]; hex += 2) out += char(std::stoi(std::string(hex, 2), nullptr, 16));
+  return out;
+}
+
+std::string Stderr(const std::function<void()>& run) {
+  testing::internal::CaptureStderr();
+  run();
+  return testing::internal::GetCapturedStderr();
 }
 
 std::unique_ptr<EngineState> LoadedEngine(const TempStory& story, const std::string& script) {

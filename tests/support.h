@@ -30,7 +30,7 @@ class TempStory {
   std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
   void Write(const std::string& relative, const std::string& bytes) const;
   void Write(const std::string& relative, const std::vector<uint8_t>& bytes) const;
-  std::vector<uint8_t> Read(const std::string& relative) const;
+  std::string Read(const std::string& relative) const;
   void WriteScript(const std::string& script) const { Write("DATA/Script.txt", script); }
 
  private:
@@ -39,6 +39,12 @@ class TempStory {
 
 // An engine whose story folder is `story`, with `script` loaded and indexed.
 std::unique_ptr<EngineState> LoadedEngine(const TempStory& story, const std::string& script);
+
+// The bytes of the file at `path` ("" when it cannot be read); bytes given
+// as hex digits ("4d54" is "MT"); what `run` writes on stderr.
+std::string ReadFile(const std::string& path);
+std::string Hex(const char* hex);
+std::string Stderr(const std::function<void()>& run);
 
 // The page text up to its NUL.
 std::string PageString(const EngineState& state);

@@ -4,8 +4,6 @@
 // the replay's, byte for byte, and loads on the desktop.
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "read_png.h"
@@ -16,16 +14,13 @@ namespace fs = std::filesystem;
 namespace ks {
 namespace {
 
-std::string FileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using test::ReadFile;
 
 int Shell(const std::string& command) { return std::system(command.c_str()); }
 
 // The line of the replay's --state file that holds `field`.
 std::string StateField(const std::string& stateFile, const std::string& field) {
-  const std::string text = FileText(stateFile);
+  const std::string text = ReadFile(stateFile);
   const size_t at = text.find("\"" + field + "\"");
   return at == std::string::npos ? "" : text.substr(at, text.find('\n', at) - at);
 }
@@ -81,7 +76,7 @@ TEST(WebPlayer, PlaysAsTheReplayFrameForFrameAndSavesTheSameBytes) {
                     " --state " + work + "/replay.json"), 0);
     ASSERT_EQ(Shell("KS_WEB_SITE=" KS_WEB_SITE " KS_CHECK=" KS_CHECK " " KS_SOURCE_DIR "/scripts/web publish " +
                     story.root() + " " + work + "/site >/dev/null 2>" + work + "/publish.err"), 0);
-    EXPECT_EQ(FileText(work + "/publish.err").find("tune.mid is MIDI") != std::string::npos,
+    EXPECT_EQ(ReadFile(work + "/publish.err").find("tune.mid is MIDI") != std::string::npos,
               fs::exists(story.Path("tune.mid")));
     ASSERT_EQ(Shell("KS_NODE_MODULES=" KS_WEB_SITE "/../node/node_modules node " KS_SOURCE_DIR "/tests/web_driver.js " +
                     work + "/site '" + c.keys + "' '" + c.shots + "' " + work + "/web '" + c.asTheReaderPlays + "'"), 0);
@@ -90,11 +85,11 @@ TEST(WebPlayer, PlaysAsTheReplayFrameForFrameAndSavesTheSameBytes) {
       std::string error, want;
       ASSERT_TRUE(test::ReadPng(work + "/replay-" + n.substr(n.find('-') + 1) + ".png", &expected, &error)) << error;
       for (uint32_t p : expected.pixels) want += {char(p >> 16), char(p >> 8), char(p), '\xFF'};
-      EXPECT_TRUE(FileText(work + "/web/" + n + ".rgba") == want) << "the pictures differ at frame " << n;
+      EXPECT_TRUE(ReadFile(work + "/web/" + n + ".rgba") == want) << "the pictures differ at frame " << n;
     }
     // The save: the same 1068 bytes, and the desktop loads it to the same place.
-    const std::string save = FileText(replayed.Path("DATA/save.txt"));
-    EXPECT_EQ(FileText(work + "/web/save.txt"), save);
+    const std::string save = ReadFile(replayed.Path("DATA/save.txt"));
+    EXPECT_EQ(ReadFile(work + "/web/save.txt"), save);
     EXPECT_EQ(save.size(), *c.keysToTheSave ? 1068u : 0u);
     if (save.empty()) continue;
     test::TempStory desktop, saving;

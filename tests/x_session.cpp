@@ -23,8 +23,6 @@ long long NowMs() {
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-Child::~Child() { Kill(); }
-
 void Child::Kill() {
   if (pid_ <= 0) return;
   kill(pid_, SIGKILL);
@@ -98,8 +96,9 @@ int XSession::Run(const std::string& command) const {
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-void XSession::Press(const std::string& key, int ms) const {
+void XSession::Press(const std::string& key, int ms, int thenMs) const {
   Run("xdotool keydown " + key + " sleep " + std::to_string(ms / 1000.0) + " keyup " + key);
+  SleepMs(thenMs);
 }
 
 bool XSession::WaitForWindow(const std::string& title, int ms) const {
@@ -120,15 +119,11 @@ bool XSession::Screenshot(Image* image, std::string* error) const {
   XWindowAttributes attributes{};
   XGetWindowAttributes(x, root, &attributes);
   XImage* shot = XGetImage(x, root, 0, 0, unsigned(attributes.width), unsigned(attributes.height), AllPlanes, ZPixmap);
-  if (shot) {
-    image->width = attributes.width;
-    image->height = attributes.height;
-    image->pixels.clear();
-    for (int y = 0; y < shot->height; ++y) {
-      for (int x0 = 0; x0 < shot->width; ++x0) image->pixels.push_back(uint32_t(XGetPixel(shot, x0, y)) & 0xFFFFFF);
-    }
-    XDestroyImage(shot);
+  *image = Image{attributes.width, attributes.height, {}};
+  for (int y = 0; shot && y < shot->height; ++y) {
+    for (int x0 = 0; x0 < shot->width; ++x0) image->pixels.push_back(uint32_t(XGetPixel(shot, x0, y)) & 0xFFFFFF);
   }
+  if (shot) XDestroyImage(shot);
   XCloseDisplay(x);
   if (!shot) *error = "the X server gave no picture";
   return shot != nullptr;

@@ -17,7 +17,7 @@ namespace ks::test {
 class Child {
  public:
   Child() = default;
-  ~Child();
+  ~Child() { Kill(); }
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
@@ -25,13 +25,10 @@ class Child {
   // environment; stdout and stderr go to `logFile`.
   bool Start(const std::vector<std::string>& argv, const std::string& dir,
              const std::map<std::string, std::string>& env, const std::string& logFile);
-  // Waits up to `ms` for the child to end. Returns true with its exit status
-  // (or 128 + signal) when it ended.
+  // Waits up to `ms` for it to end: true with its exit status (or 128 + signal).
   bool Wait(int ms, int* status);
-  // Ends it at once with SIGKILL.
-  void Kill();
-  // Sends it `signal`, and waits for nothing.
-  void Signal(int signal);
+  void Kill();              // at once, with SIGKILL
+  void Signal(int signal);  // and waits for nothing
 
  private:
   pid_t pid_ = -1;
@@ -46,8 +43,9 @@ class XSession {
 
   // Runs a shell command against this display; returns its exit status.
   int Run(const std::string& command) const;
-  // Holds `key` (an X key name: Return, Down, space, Escape) for `ms`.
-  void Press(const std::string& key, int ms = 150) const;
+  // Holds `key` (an X key name: Return, Down, space, Escape) for `ms`, then
+  // waits `thenMs`.
+  void Press(const std::string& key, int ms = 150, int thenMs = 0) const;
   // Waits until a window titled exactly `title` shows (up to `ms`).
   bool WaitForWindow(const std::string& title, int ms) const;
   // The whole screen as 0x00RRGGBB pixels.
