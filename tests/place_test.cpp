@@ -41,7 +41,8 @@ TEST_F(Place, SlotsHoldWhatTheMenuSavesAndAPictureOfTheScreen) {
   ASSERT_TRUE(Frames("E . W ."));  // dismiss; the quick save in the same place
   EXPECT_EQ(Slot("quick.sav"), menu);
   const Surface screen = state_.display.primarySurface;
-  ASSERT_TRUE(Frames("V . D . E . E ."));  // F2: slot 2 (empty), saved; the notice dismissed
+  // F2: Auto refuses Enter; slot 2 (empty) saved; the notice dismissed.
+  ASSERT_TRUE(Frames("V . U . E . D . D . E . E ."));
   EXPECT_EQ(Slot("2.sav"), menu);
   Image thumb;
   std::string error;
@@ -123,7 +124,7 @@ std::string RandomStory(std::mt19937& random) {
     }
     const int next = int(random() % unsigned(labels));
     if (random() % 2) {
-      script += "@C";
+      script += random() % 2 ? "@C" : random() % 2 ? "@H@C" : "@U@C";  // the list up high or low
       for (int c = 1 + int(random() % 3); c > 0; --c) {
         script += "c" + std::to_string(c) + "," + std::to_string(random() % unsigned(labels)) + ",";
       }

@@ -143,6 +143,9 @@ TEST_F(Reader, MarksShowForAWhileAndTheHelpSwallowsTheKeyThatClosesIt) {
   Frame({.enter = true});
   EXPECT_EQ(Shown(50, 240), 0u);
   Frame({});
+  Frame(Press(ReaderKey::kHideText));  // the text hidden; a key shows it, and does nothing else
+  Frame(Press(ReaderKey::kBackdrop));
+  EXPECT_EQ(state_.reader.settings.textBackdrop, kNoBackdrop);
   EXPECT_EQ(PageString(state_), "one");
   EXPECT_EQ(audio.calls, std::vector<std::string>{});  // no sound played, though the volume changed
   Frame({.enter = true});
