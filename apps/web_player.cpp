@@ -50,9 +50,12 @@ void WriteMarks(bool now) {
   }
 }
 
-// The place is kept when the reader leaves, as on the desktop when the
-// reader quits.
+// The place is kept as on the desktop when the reader quits, but at every
+// new page once it shows: a browser may close a page without waiting for
+// what it writes then.
+uint64_t placeKeptAt = 0;  // the backlog page it was kept at
 void KeepPlace() {
+  placeKeptAt = state.reader.place.backlogPushed;
   if (std::string why; !ks::KeepPlace(state, &why)) ks::Report("the place was not kept: " + why);
 }
 
@@ -77,7 +80,9 @@ void Tick() {
       }
     }
     WriteMarks(false);
-    if (web->TakeFrameDone()) break;
+    const bool done = web->TakeFrameDone();
+    if (done && state.display.settled && state.reader.place.backlogPushed != placeKeptAt) KeepPlace();
+    if (done) break;
   }
 }
 
@@ -86,10 +91,14 @@ void Tick() {
 extern "C" {
 
 // Makes a file of the story, the storage or the font at `path` (bytes, not
-// text), `size` bytes long, and returns where the page writes its bytes: a
-// story's files are copied once, straight into their place.
-EMSCRIPTEN_KEEPALIVE uint8_t* ks_web_file(const char* path, int pathSize, int size) {
-  return machine.Make(std::string(path, size_t(pathSize)), size_t(std::max(size, 0)));
+// text), `size` bytes long, written at `ms` since 1970 (0: not known), and
+// returns where the page writes its bytes: a story's files are copied once,
+// straight into their place.
+EMSCRIPTEN_KEEPALIVE uint8_t* ks_web_file(const char* path, int pathSize, int size, double ms) {
+  const std::string name(path, size_t(pathSize));
+  uint8_t* bytes = machine.Make(name, size_t(std::max(size, 0)));
+  if (ms > 0) machine.SetTime(name, uint64_t(ms));
+  return bytes;
 }
 
 // Starts the story at /story. With `tokens` (the replay tool's keys) it waits
@@ -116,6 +125,7 @@ EMSCRIPTEN_KEEPALIVE int ks_web_start(const char* tokens) {
     if (!problems.empty()) ks::Report(problems);
     written = state.reader.settings;
     started = ks::StartUp(state, *web, &error);
+    placeKeptAt = state.reader.place.backlogPushed;  // the first page keeps the last visit's place
     if (started) emscripten_set_main_loop(Tick, 0, 0);
   }
   if (!started) {

@@ -40,9 +40,11 @@ class MemoryMachine : public Machine {
   std::string PicturesFolder() override { return "/pictures"; }
   bool FindFont(const FontRequest& request, FontFile* font, std::string* error) override;
 
- private:
+ protected:
   // "a//b/./c" as "a/b/c": the story's lookup joins names with "/".
   static std::string Clean(const std::string& path);
+
+ private:
   struct File {
     std::vector<uint8_t> bytes;
     uint64_t version = 0;

@@ -1,6 +1,7 @@
 #include "platform/web/web_machine.h"
 
 #include <emscripten.h>
+#include <emscripten/html5.h>
 
 #include <memory>
 #include <vector>
@@ -11,16 +12,27 @@ namespace {
 
 // Hands a replaced file to the page, which keeps it in the browser's storage
 // (and offers the save for download). Names are bytes: each becomes one char.
-EM_JS(void, KsStoreFile, (const char* path, int pathSize, const uint8_t* bytes, int size), {
+EM_JS(void, KsStoreFile, (const char* path, int pathSize, const uint8_t* bytes, int size, double ms), {
   const name = String.fromCharCode.apply(null, HEAPU8.subarray(path, path + pathSize));
-  if (Module.ksStoreFile) Module.ksStoreFile(name, HEAPU8.slice(bytes, bytes + size));
+  if (Module.ksStoreFile) Module.ksStoreFile(name, HEAPU8.slice(bytes, bytes + size), ms);
 });
 
 }  // namespace
 
 bool WebMachine::ReplaceFile(const std::string& path, const uint8_t* bytes, size_t size, std::string* error) {
   if (!MemoryMachine::ReplaceFile(path, bytes, size, error)) return false;
-  KsStoreFile(path.data(), int(path.size()), bytes, int(size));
+  const double ms = emscripten_date_now();
+  SetTime(path, uint64_t(ms));
+  KsStoreFile(path.data(), int(path.size()), bytes, int(size), ms);
+  return true;
+}
+
+bool WebMachine::Stamp(const std::string& path, std::array<uint64_t, 5>* stamp) {
+  if (!MemoryMachine::Stamp(path, stamp)) return false;
+  if (const auto it = times_.find(Clean(path)); it != times_.end()) {
+    (*stamp)[3] = it->second / 1000;              // seconds
+    (*stamp)[4] = it->second % 1000 * 1000000;  // and nanoseconds
+  }
   return true;
 }
 
