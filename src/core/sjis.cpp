@@ -13,23 +13,6 @@ uint32_t Find(const Cp932Pair* table, size_t count, uint32_t from) {
   return at != end && at->from == from ? at->to : 0;
 }
 
-void PutUtf8(uint32_t u, std::string* out) {
-  if (u < 0x80) {
-    *out += char(u);
-  } else if (u < 0x800) {
-    *out += char(0xC0 | (u >> 6));
-    *out += char(0x80 | (u & 0x3F));
-  } else if (u < 0x10000) {
-    *out += char(0xE0 | (u >> 12));
-    *out += char(0x80 | ((u >> 6) & 0x3F));
-    *out += char(0x80 | (u & 0x3F));
-  } else {
-    *out += char(0xF0 | (u >> 18));
-    *out += char(0x80 | ((u >> 12) & 0x3F));
-    *out += char(0x80 | ((u >> 6) & 0x3F));
-    *out += char(0x80 | (u & 0x3F));
-  }
-}
 
 // The next code point of well-formed UTF-8 at `at` (no overlong forms, no
 // surrogates, nothing above U+10FFFF); false at a malformed one.
@@ -61,6 +44,24 @@ bool NextUtf8(const std::string& s, size_t* at, uint32_t* u) {
 }
 
 }  // namespace
+
+void PutUtf8(uint32_t u, std::string* out) {
+  if (u < 0x80) {
+    *out += char(u);
+  } else if (u < 0x800) {
+    *out += char(0xC0 | (u >> 6));
+    *out += char(0x80 | (u & 0x3F));
+  } else if (u < 0x10000) {
+    *out += char(0xE0 | (u >> 12));
+    *out += char(0x80 | ((u >> 6) & 0x3F));
+    *out += char(0x80 | (u & 0x3F));
+  } else {
+    *out += char(0xF0 | (u >> 18));
+    *out += char(0x80 | ((u >> 12) & 0x3F));
+    *out += char(0x80 | ((u >> 6) & 0x3F));
+    *out += char(0x80 | (u & 0x3F));
+  }
+}
 
 uint32_t Cp932ToUnicode(uint16_t code) { return Find(kCp932ToUnicode, kCp932ToUnicodeCount, code); }
 

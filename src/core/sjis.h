@@ -17,6 +17,9 @@ constexpr bool IsSjisLeadByte(uint8_t b) {
 // text itself is never converted). Returns false when they are not CP932.
 bool Cp932ToUtf8(const std::string& bytes, std::string* utf8);
 
+// Appends code point `u` to `out` as UTF-8.
+void PutUtf8(uint32_t u, std::string* out);
+
 // Whether `bytes` are well-formed UTF-8.
 bool IsUtf8(const std::string& bytes);
 

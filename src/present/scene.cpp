@@ -30,12 +30,6 @@ constexpr char kLoadedText[] = "\x83\x8D\x81\x5B\x83\x68\x82\xB5\x82\xDC\x82\xB5
 constexpr char kTitleText[] =
     "\x83\x5E\x83\x43\x83\x67\x83\x8B\x82\xD6\x96\xDF\x82\xE8\x82\xDC\x82\xB7";  // タイトルへ戻ります
 
-// The player's own words, in code page 932 for the story's fonts.
-std::string Words(const char* utf8) {
-  std::string bytes;
-  return Utf8ToCp932(utf8, &bytes) ? bytes : std::string();
-}
-
 std::string Bytes(const char* text, size_t length) { return std::string(text, strnlen(text, length)); }
 
 void AddText(Scene& scene, DrawOp::Kind kind, int x, int y, std::string text, Color color) {
@@ -43,6 +37,11 @@ void AddText(Scene& scene, DrawOp::Kind kind, int x, int y, std::string text, Co
 }
 
 }  // namespace
+
+std::string Words(const char* utf8) {
+  std::string bytes;
+  return Utf8ToCp932(utf8, &bytes) ? bytes : std::string();
+}
 
 void AddPageText(Scene& scene, const PageState& page) {
   scene.ops.push_back({DrawOp::Kind::kPageText, kPageRect, kWhite, Bytes(page.pageText, kPageBytes)});

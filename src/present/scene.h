@@ -19,6 +19,10 @@ namespace ks {
 struct PageState;
 struct ChoiceState;
 
+// The player's own words, given in UTF-8, in code page 932 for the story's
+// fonts ("" when one has no code there).
+std::string Words(const char* utf8);
+
 // The page text in white in its rectangle.
 void AddPageText(Scene& scene, const PageState& page);
 // A notice's box and its black text.

@@ -16,16 +16,6 @@ namespace {
 
 constexpr uint32_t kSwitchMarkMs = 1500;
 
-void AppendUtf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6)), out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xE0 | (c >> 12)), out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
-  }
-}
-
 void ShowSwitchMark(ReaderState& reader, const std::string& text, uint32_t now) {
   reader.switchMark = text;
   reader.switchMarkUntil = now + kSwitchMarkMs;
@@ -79,7 +69,7 @@ std::string ReadableText(const std::string& bytes) {
     const uint16_t code = pair ? uint16_t(b << 8 | uint8_t(bytes[i + 1])) : b;
     const uint32_t c = Cp932ToUnicode(code);
     if (c != 0) {
-      AppendUtf8(out, c);
+      PutUtf8(c, &out);
       i += pair ? 2 : 1;
     } else {
       ++i;  // not a character: as the font's box, nothing to read

@@ -9,6 +9,7 @@
 #include "core/report.h"
 #include "core/sjis.h"
 #include "core/xdg.h"
+#include "present/scene.h"
 #include "reader/aids.h"
 #include "reader/reader.h"
 #include "save/save_file.h"
@@ -28,11 +29,6 @@ constexpr int kCellWidth = 160, kCellHeight = 158, kTop = 6;
 Rect CellRect(int slot) {
   const int x = (slot % 4) * kCellWidth, y = kTop + (slot / 4) * kCellHeight;
   return {x, y, x + kCellWidth, y + kCellHeight};
-}
-
-std::string Words(const char* utf8) {
-  std::string bytes;
-  return Utf8ToCp932(utf8, &bytes) ? bytes : std::string();
 }
 
 bool Fail(std::string* error, const std::string& why) {
@@ -121,7 +117,6 @@ void Load(EngineState& state, int slot) {
   std::string error;
   if (!LoadSlot(state, slot, &error)) Report(error);
 }
-
 
 void AddSlotsScreen(Scene& scene, const PlaceState& place) {
   scene.ops.push_back({DrawOp::Kind::kDarken, {0, 0, kScreenWidth, kScreenHeight}, kBlack, {}});
