@@ -36,8 +36,8 @@ bool SpeechReady(ReaderState& reader, uint32_t now) {
 
 bool Blank(const std::string& words) { return words.find_first_not_of(" \n") == std::string::npos; }
 
-void Say(ReaderState& reader, const std::string& bytes, bool cutOff) {
-  const std::string words = ReadableText(bytes);
+// Says `words` (UTF-8), first cutting off what is being said when asked.
+void Say(ReaderState& reader, const std::string& words, bool cutOff) {
   if (cutOff) reader.speech->Stop();
   if (!Blank(words)) reader.speech->Say(words);
 }
@@ -115,15 +115,17 @@ void ReadOutFrame(EngineState& state, Scene& scene) {
   // The page is read when it is drawn (the frame a choice is taken still
   // draws the list), once per run by each of the two; a page drawn again
   // under a choice list is not read again.
+  const bool clipDue = clip && reader.pageClippedAt != reader.runs;
+  const bool sayDue = speak && reader.pageReadAt != reader.runs;
   const std::string* drawn = FirstText(scene, DrawOp::Kind::kPageText);
-  if ((speak || clip) && drawn && !screen.fadeActive) {
+  if ((clipDue || sayDue) && drawn && !screen.fadeActive) {
     const std::string words = ReadableText(*drawn);
     const bool fresh = OnPage(screen) || (!Blank(words) && *drawn != reader.pageRead);
-    const bool toClip = clip && fresh && reader.pageClippedAt != reader.runs;
-    const bool toSay = speak && fresh && reader.pageReadAt != reader.runs;
+    const bool toClip = clipDue && fresh;
+    const bool toSay = sayDue && fresh;
     if (toClip) reader.pageClippedAt = reader.runs;
     if (toClip && !Blank(words)) reader.clipboard->PutOnClipboard(words);
-    if (toSay) reader.pageReadAt = reader.runs, Say(reader, *drawn, true);
+    if (toSay) reader.pageReadAt = reader.runs, Say(reader, words, true);
     if (toClip || toSay) reader.pageRead = *drawn;
   }
   if (speak) {
@@ -133,20 +135,20 @@ void ReadOutFrame(EngineState& state, Scene& scene) {
       for (int32_t i = 0; i < count; ++i) {
         rows += std::to_string(i + 1) + ". " + std::string(state.choices.choiceTexts[i], strnlen(state.choices.choiceTexts[i], kChoiceTextBytes)) + "\n";
       }
-      Say(reader, rows, false);
+      Say(reader, ReadableText(rows), false);
     }
     const int row = InMenu(screen) ? screen.cursor : -1;
     if (row >= 0 && row < kMenuRows && row != reader.menuRowRead) {
       Scene menu;
       AddSystemMenu(menu, row);
-      Say(reader, menu.ops[size_t(1 + row)].text, true);
+      Say(reader, ReadableText(menu.ops[size_t(1 + row)].text), true);
     }
     reader.menuRowRead = row;
     if (AnyNotice(screen) && !reader.noticeRead) {
       Scene notice;
       AddNotice(notice, screen.savedNotice ? Notice::kSaved : screen.loadedNotice ? Notice::kLoaded
                         : screen.titleNotice ? Notice::kTitle : Notice::kSaveFailed);
-      Say(reader, *FirstText(notice, DrawOp::Kind::kNoticeText), false);
+      Say(reader, ReadableText(*FirstText(notice, DrawOp::Kind::kNoticeText)), false);
     }
   }
   reader.noticeRead = AnyNotice(screen);
