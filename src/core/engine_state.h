@@ -17,6 +17,7 @@
 #include "core/scene.h"
 #include "core/surface.h"
 #include "core/reader_state.h"
+#include "core/story_parts.h"
 
 namespace ks {
 
@@ -30,20 +31,6 @@ struct ScriptState {
   uint32_t scriptPos = 0;  // where the interpreter resumes
   std::array<uint32_t, kLabelCount> labelTable{};
   bool interrupted = false;  // the last run was cut short by a quit
-};
-
-// The page: Shift-JIS bytes, NUL-terminated when the interpreter stops at a
-// page end, a fade or the script's end. Old bytes past the NUL stay.
-struct PageState {
-  char pageText[kPageBytes] = {};
-  uint32_t pageLength = 0;  // never above kMaxPageLength
-};
-
-struct ChoiceState {
-  char choiceTexts[kMaxChoices][kChoiceTextBytes] = {};
-  int32_t choiceTargets[kMaxChoices] = {};
-  int32_t choiceX = kLowChoiceX;
-  int32_t choiceY = kLowChoiceY;
 };
 
 // What the screen shows: the system menu, the text page, or a choice list
@@ -82,12 +69,6 @@ struct InputState {
   uint32_t choiceDownLatch = 0;
   uint32_t menuUpLatch = 0;
   uint32_t menuDownLatch = 0;
-};
-
-// The picture and music the script last asked for, as saved.
-struct AssetState {
-  char backgroundFile[kBackgroundNameBytes] = {};
-  char bgmFile[kBgmNameBytes] = {};
 };
 
 // The three 640 x 480 surfaces: what is shown, what the next frame is

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/limits.h"
+#include "core/story_parts.h"
 #include "core/surface.h"
 
 namespace ks {
@@ -18,14 +19,10 @@ namespace ks {
 struct Snapshot {
   uint64_t serial = 0;  // the backlog page it belongs to (see PlaceState)
   uint32_t scriptPos = 0;
-  char pageText[kPageBytes] = {};
-  uint32_t pageLength = 0;
-  char choiceTexts[kMaxChoices][kChoiceTextBytes] = {};
-  int32_t choiceTargets[kMaxChoices] = {};
-  int32_t choiceX = 0, choiceY = 0;
+  PageState page;
+  ChoiceState choices;
+  AssetState assets;
   int32_t uiMode = 0, cursor = 0;
-  char backgroundFile[kBackgroundNameBytes] = {};
-  char bgmFile[kBgmNameBytes] = {};
   uint32_t runStart = 0;  // the run that stopped here, for watch mode
   char runPageText[kPageBytes] = {};
   uint32_t runPageLength = 0;

@@ -16,16 +16,11 @@ static_assert(sizeof(Snapshot) * kBacklogPages < (size_t{2} << 20), "going back 
 Snapshot Take(const EngineState& state) {
   Snapshot s;
   s.scriptPos = state.script.scriptPos;
-  std::memcpy(s.pageText, state.page.pageText, kPageBytes);
-  s.pageLength = state.page.pageLength;
-  std::memcpy(s.choiceTexts, state.choices.choiceTexts, sizeof s.choiceTexts);
-  std::memcpy(s.choiceTargets, state.choices.choiceTargets, sizeof s.choiceTargets);
-  s.choiceX = state.choices.choiceX;
-  s.choiceY = state.choices.choiceY;
+  s.page = state.page;
+  s.choices = state.choices;
+  s.assets = state.assets;
   s.uiMode = state.screen.uiMode;
   s.cursor = state.screen.cursor;
-  std::memcpy(s.backgroundFile, state.assets.backgroundFile, kBackgroundNameBytes);
-  std::memcpy(s.bgmFile, state.assets.bgmFile, kBgmNameBytes);
   s.runStart = state.reader.runStart;
   std::memcpy(s.runPageText, state.reader.runPageText, kPageBytes);
   s.runPageLength = state.reader.runPageLength;
@@ -73,18 +68,13 @@ bool GoBack(EngineState& state, size_t index) {
   place.backlogPushed = serial + 1;
 
   state.script.scriptPos = s.scriptPos;
-  std::memcpy(state.page.pageText, s.pageText, kPageBytes);
-  state.page.pageLength = s.pageLength;
-  std::memcpy(state.choices.choiceTexts, s.choiceTexts, sizeof s.choiceTexts);
-  std::memcpy(state.choices.choiceTargets, s.choiceTargets, sizeof s.choiceTargets);
-  state.choices.choiceX = s.choiceX;
-  state.choices.choiceY = s.choiceY;
+  state.page = s.page;
+  state.choices = s.choices;
+  state.assets = s.assets;
   ScreenState& screen = state.screen;
   screen.uiMode = s.uiMode;
   screen.cursor = s.cursor;
   screen.fadeActive = screen.titleNotice = screen.savedNotice = screen.loadedNotice = screen.saveFailedNotice = 0;
-  std::memcpy(state.assets.backgroundFile, s.backgroundFile, kBackgroundNameBytes);
-  std::memcpy(state.assets.bgmFile, s.bgmFile, kBgmNameBytes);
   reader.runStart = s.runStart;
   std::memcpy(reader.runPageText, s.runPageText, kPageBytes);
   reader.runPageLength = s.runPageLength;
