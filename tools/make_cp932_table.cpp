@@ -1,5 +1,6 @@
 // Writes the CP932 <-> Unicode table the core decodes with, as the build
-// machine's iconv knows it: a C++ source of two sorted arrays. Run by the
+// machine's iconv knows it: a C++ source of a decoding array indexed by the
+// code and a sorted array for encoding. Run by the
 // build (src/CMakeLists.txt); the player itself never calls iconv.
 //   make_cp932_table OUTPUT
 #include <iconv.h>
@@ -52,9 +53,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make_cp932_table: this iconv has no CP932\n");
     return 1;
   }
-  std::vector<std::pair<unsigned, uint32_t>> toUnicode;
+  // Every code CP932 decodes lands in the Basic Multilingual Plane, so one
+  // 16-bit entry a code holds it.
+  std::vector<uint16_t> toUnicode(0x10000);
   for (unsigned code = 0; code <= 0xFFFF; ++code) {
-    if (const uint32_t u = Decode(decode, code); u != 0) toUnicode.emplace_back(code, u);
+    const uint32_t u = Decode(decode, code);
+    if (u > 0xFFFF) {
+      std::fprintf(stderr, "make_cp932_table: CP932 %X decodes outside 16 bits\n", code);
+      return 1;
+    }
+    toUnicode[code] = uint16_t(u);
   }
   std::map<uint32_t, unsigned> fromUnicode;
   for (uint32_t u = 1; u <= 0xFFFF; ++u) {
@@ -65,10 +73,11 @@ int main(int argc, char** argv) {
   if (!out) return 1;
   std::fprintf(out, "// Made by tools/make_cp932_table.cpp from iconv's CP932. Do not edit.\n"
                     "#include \"core/cp932_table.h\"\n\nnamespace ks {\n\n"
-                    "const Cp932Pair kCp932ToUnicode[] = {\n");
-  for (const auto& [code, u] : toUnicode) std::fprintf(out, "{0x%X,0x%X},\n", code, u);
-  std::fprintf(out, "};\nconst size_t kCp932ToUnicodeCount = %zu;\n\nconst Cp932Pair kUnicodeToCp932[] = {\n",
-               toUnicode.size());
+                    "const uint16_t kCp932ToUnicode[0x10000] = {\n");
+  for (unsigned code = 0; code <= 0xFFFF; ++code) {
+    std::fprintf(out, "0x%X,%s", toUnicode[code], code % 16 == 15 ? "\n" : "");
+  }
+  std::fprintf(out, "};\n\nconst Cp932Pair kUnicodeToCp932[] = {\n");
   for (const auto& [u, code] : fromUnicode) std::fprintf(out, "{0x%X,0x%X},\n", u, code);
   std::fprintf(out, "};\nconst size_t kUnicodeToCp932Count = %zu;\n\n}  // namespace ks\n", fromUnicode.size());
   iconv_close(decode);

@@ -63,7 +63,7 @@ void PutUtf8(uint32_t u, std::string* out) {
   }
 }
 
-uint32_t Cp932ToUnicode(uint16_t code) { return Find(kCp932ToUnicode, kCp932ToUnicodeCount, code); }
+uint32_t Cp932ToUnicode(uint16_t code) { return kCp932ToUnicode[code]; }
 
 bool Cp932ToUtf8(const std::string& bytes, std::string* utf8) {
   std::string out;
