@@ -595,11 +595,12 @@ TEST_F(Player, AGamepadConfirmsAndCancelsAndTheSettingSwapsItsButtons) {
         ASSERT_TRUE(MainLoopStep(state, platform));
       }
     };
+    run(100);  // the window shows
+    ASSERT_TRUE(x_->WaitForWindow("Kamishibai", 5000));
     const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 0, SDL_CONTROLLER_BUTTON_MAX, 0);
     SDL_Joystick* pad = SDL_JoystickOpen(index);
     ASSERT_NE(pad, nullptr) << SDL_GetError();
-    run(200);  // the window shows, and takes the gamepad plugged in
-    ASSERT_TRUE(x_->WaitForWindow("Kamishibai", 5000));
+    run(100);  // the player takes the gamepad plugged in
     auto press = [&](SDL_GameControllerButton button, int ms) {
       SDL_JoystickSetVirtualButton(pad, button, 1);
       run(ms);

@@ -5,6 +5,7 @@
 // reading all of it costs nothing.
 #include "platform/desktop/desktop_speech.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <libspeechd.h>
 #include <signal.h>
@@ -25,6 +26,40 @@ namespace {
 
 SPDConnection* Dispatcher(void* connection) { return static_cast<SPDConnection*>(connection); }
 
+// libspeechd, loaded when the reader first turns speech on: at start it
+// would bring GLib and its own libraries into every run, read aloud or not.
+struct SpeechLibrary {
+  decltype(&spd_open2) open = nullptr;
+  decltype(&spd_say) say = nullptr;
+  decltype(&spd_cancel) cancel = nullptr;
+  decltype(&spd_close) close = nullptr;
+
+  bool Load(std::string* why) {
+    if (open) return true;
+    void* handle = dlopen("libspeechd.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      *why = dlerror();
+      return false;
+    }
+    auto find = [&](auto& fn, const char* name) {
+      fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(handle, name));
+      return fn != nullptr;
+    };
+    if (find(say, "spd_say") && find(cancel, "spd_cancel") && find(close, "spd_close") && find(open, "spd_open2")) {
+      return true;  // kept loaded to the end: connections live on its threads
+    }
+    *why = "libspeechd.so.2 lacks spd_open2, spd_say, spd_cancel or spd_close";
+    open = nullptr;
+    dlclose(handle);
+    return false;
+  }
+};
+
+SpeechLibrary& Library() {
+  static SpeechLibrary library;
+  return library;
+}
+
 }  // namespace
 
 DesktopSpeech::~DesktopSpeech() {
@@ -34,10 +69,10 @@ DesktopSpeech::~DesktopSpeech() {
     waiting_.clear();
     if (speaking_ > 0) kill(-speaking_, SIGKILL);  // the player ends now, whatever the command does
   }
-  if (dispatcher_) spd_cancel(Dispatcher(dispatcher_));
+  if (dispatcher_) Library().cancel(Dispatcher(dispatcher_));
   wake_.notify_all();
   if (runner_.joinable()) runner_.join();
-  if (dispatcher_) spd_close(Dispatcher(dispatcher_));
+  if (dispatcher_) Library().close(Dispatcher(dispatcher_));
 }
 
 bool DesktopSpeech::Start(std::string* why) {
@@ -46,8 +81,13 @@ bool DesktopSpeech::Start(std::string* why) {
     return true;
   }
   if (dispatcher_) return true;
+  if (std::string missing; !Library().Load(&missing)) {
+    *why = "no speech: speech-dispatcher's library cannot be loaded (" + missing +
+           "); install libspeechd2, or name a command in settings.ini as speech_command";
+    return false;
+  }
   char* error = nullptr;
-  dispatcher_ = spd_open2("kamishibai", "main", nullptr, SPD_MODE_SINGLE, nullptr, 1, &error);
+  dispatcher_ = Library().open("kamishibai", "main", nullptr, SPD_MODE_SINGLE, nullptr, 1, &error);
   if (!dispatcher_) {
     *why = std::string("no speech: speech-dispatcher does not answer") + (error ? std::string(" (") + error + ")" : "") +
            "; install speech-dispatcher, or name a command in settings.ini as speech_command";
@@ -59,7 +99,7 @@ bool DesktopSpeech::Start(std::string* why) {
 
 void DesktopSpeech::Say(const std::string& utf8) {
   if (dispatcher_) {
-    spd_say(Dispatcher(dispatcher_), SPD_TEXT, utf8.c_str());
+    Library().say(Dispatcher(dispatcher_), SPD_TEXT, utf8.c_str());
     return;
   }
   {
@@ -71,7 +111,7 @@ void DesktopSpeech::Say(const std::string& utf8) {
 
 void DesktopSpeech::Stop() {
   if (dispatcher_) {
-    spd_cancel(Dispatcher(dispatcher_));
+    Library().cancel(Dispatcher(dispatcher_));
     return;
   }
   std::lock_guard<std::mutex> lock(mutex_);

@@ -181,11 +181,6 @@ bool SdlPlatform::Open(Settings* settings, std::string* error) {
     const QuietStderr quiet;
     status = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER);
   }
-  // Gamepads are welcome, not needed: plugged in now or later, each is
-  // announced as an event and opened then.
-  if (status == 0 && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
-    Trace((std::string("no gamepads: ") + SDL_GetError()).c_str());
-  }
   Trace("SDL video started");
   if (status != 0) {
     if (error) *error = std::string("cannot open the display: ") + SDL_GetError();
@@ -470,6 +465,12 @@ void SdlPlatform::Present(const Surface& surface) {
   Show();
   if (!first) return;
   Trace("first picture shown");
+  // Gamepads are welcome, not needed, and looking for them (every input
+  // device the system has) waits until the story shows: plugged in already
+  // or later, each is announced as an event and opened then.
+  if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+    Trace((std::string("no gamepads: ") + SDL_GetError()).c_str());
+  }
   // The sound card opens after the first picture, not before it; sounds
   // asked for meanwhile start now.
   audio_.OpenDevice(noticeEvent_);
