@@ -103,6 +103,29 @@ TEST(Background, PicturesAreDrawnUnscaledAtTheTopLeftOrNotAtAll) {
   EXPECT_EQ(bg.Row(479)[639], big.pixels[479 * 700 + 639]);
 }
 
+// The first page's picture is decoded while the display opens; the load
+// takes it only for the same file, unchanged since.
+TEST(Background, APictureReadAheadIsTakenOnlyForThatFileUnchanged) {
+  test::TempStory story;
+  EngineState state;
+  state.storyRoot = story.root();
+  Surface& bg = state.display.backgroundSurface;
+  story.Write("a.bmp", EncodeBmp(SolidImage(640, 480, 0x0000FF), 24));
+  story.Write("b.bmp", EncodeBmp(SolidImage(640, 480, 0x00FF00), 24));
+  ASSERT_TRUE(ReadPictureAhead(state, "a.bmp"));
+  story.Write("a.bmp", EncodeBmp(SolidImage(640, 480, 0xFF0000), 8));  // changed meanwhile
+  ASSERT_TRUE(LoadBackground(state, bg, "a.bmp"));
+  EXPECT_EQ(bg.Row(479)[639], 0xFF0000u);
+  ASSERT_TRUE(ReadPictureAhead(state, "b.bmp"));
+  ASSERT_TRUE(LoadBackground(state, bg, "b.bmp"));
+  EXPECT_EQ(bg.Row(0)[0], 0x00FF00u);
+  ASSERT_TRUE(ReadPictureAhead(state, "b.bmp"));
+  ASSERT_TRUE(LoadBackground(state, bg, "a.bmp"));  // another file: read, and the guess let go
+  EXPECT_EQ(bg.Row(0)[0], 0xFF0000u);
+  EXPECT_TRUE(state.display.aheadPath.empty() && state.display.aheadPicture.pixels.empty());
+  EXPECT_FALSE(ReadPictureAhead(state, "missing.bmp"));
+}
+
 // The public BMP Suite, read from the shared test data when present. A
 // channel may differ by one in 16-bit files, where decoders round differently.
 TEST(BmpSuite, GoodFilesMatchTheirReferenceAndBadOnesAreRefusedOrDecodedSafely) {

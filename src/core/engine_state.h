@@ -83,6 +83,13 @@ struct DisplayState {
   std::array<uint64_t, 5> pictureStamp{};
   uint64_t pictureGeneration = 0;
 
+  // The first page's picture, read and decoded while the display opened,
+  // from the file at `aheadPath` as it was then (`aheadStamp`): the first
+  // load of that same unchanged file takes it instead of reading it again.
+  Surface aheadPicture;
+  std::string aheadPath;
+  std::array<uint64_t, 5> aheadStamp{};
+
   // The frame being composed started from the background as it was then; a
   // picture loaded during the frame first saves that background into the
   // back buffer (`backBufferReady`), so the frame still shows the old one.

@@ -2,7 +2,10 @@
 
 #include <time.h>
 
+#include <algorithm>
+
 #include "engine/frame.h"
+#include "present/background.h"
 #include "present/font.h"
 #include "core/report.h"
 #include "engine/screens.h"
@@ -19,6 +22,31 @@
 #include "sound/sound.h"
 
 namespace ks {
+namespace {
+
+// The first page's picture is read while the display opens: the script's
+// first "@G" before its first page ends. Only a guess (the page may jump
+// elsewhere first); the picture is taken only when the first picture the
+// story loads is that same file, unchanged.
+void ReadFirstPictureAhead(EngineState& state) {
+  constexpr uint32_t kLookBytes = 64 * 1024;  // a first page is far shorter
+  const uint8_t* buf = state.script.scriptBuffer.data();
+  const uint32_t start = state.script.scriptPos;
+  const uint32_t end = std::min(state.script.scriptSize, start + kLookBytes);
+  for (uint32_t at = start; at + 1 < end; ++at) {
+    if (buf[at] != '@') continue;
+    if (buf[at + 1] == 'E' || buf[at + 1] == 'C') return;  // the page ends first
+    if (buf[at + 1] != 'G') continue;
+    char name[kFileFieldBytes];
+    state.script.scriptPos = at + 2;
+    ReadField(state, name, sizeof name);
+    state.script.scriptPos = start;
+    ReadPictureAhead(state, name);
+    return;
+  }
+}
+
+}  // namespace
 
 bool PrepareStory(EngineState& state, std::string* error) {
   if (!LoadScript(state, error)) return false;
@@ -29,6 +57,7 @@ bool PrepareStory(EngineState& state, std::string* error) {
   // should not start the story's music on its way out.
   if (!OpenFonts(state.fonts, error)) return false;
   Trace("fonts open");
+  ReadFirstPictureAhead(state);
   if (state.reader.keepReadMarks) {
     state.reader.readMarksFile = ReadMarksFile(state.script);
     timespec now{};
@@ -46,6 +75,8 @@ void BeginStory(EngineState& state, Platform& platform) {
   state.sound.audio = &platform.Audio();
   ApplyVolume(state);
   RunStory(state);  // the first page is ready before the first frame
+  state.display.aheadPicture = Surface();  // a guess that missed
+  state.display.aheadPath.clear();
   PrepareSlots(state, platform.NowMs());
   Trace("first page run");
 }

@@ -38,8 +38,16 @@ bool LoadBackground(EngineState& state, Surface& target, const char* fileName, s
   const bool known = FileStamp(path, &stamp);
   const bool holdsIt = background && known && path == display.picturePath && stamp == display.pictureStamp &&
                        display.pictureGeneration == display.backgroundGeneration;
+  const bool readAhead = background && known && path == display.aheadPath && stamp == display.aheadStamp;
+  Surface ahead = std::move(display.aheadPicture);
+  display.aheadPicture = Surface();
+  display.aheadPath.clear();
   Image image;
-  if (!holdsIt) {
+  if (!holdsIt && readAhead) {
+    image.width = ahead.width;
+    image.height = ahead.height;
+    image.pixels = std::move(ahead.pixels);
+  } else if (!holdsIt) {
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(path, kMaxBitmapFileBytes, &bytes, error)) return false;
     std::string why;
@@ -58,6 +66,25 @@ bool LoadBackground(EngineState& state, Surface& target, const char* fileName, s
     display.pictureGeneration = display.backgroundGeneration;
   }
   if (!holdsIt) BlitImage(target, image);
+  return true;
+}
+
+bool ReadPictureAhead(EngineState& state, const char* fileName) {
+  DisplayState& display = state.display;
+  display.aheadPicture = Surface();
+  display.aheadPath.clear();
+  const std::string path = StoryPath(state.storyRoot, fileName);
+  std::array<uint64_t, 5> stamp{};
+  std::vector<uint8_t> bytes;
+  Image image;
+  if (!FileStamp(path, &stamp) || !ReadWholeFile(path, kMaxBitmapFileBytes, &bytes, nullptr)) return false;
+  std::string why;
+  if (!DecodeBmp(bytes.data(), bytes.size(), &image, &why)) return false;
+  display.aheadPicture.width = image.width;
+  display.aheadPicture.height = image.height;
+  display.aheadPicture.pixels = std::move(image.pixels);
+  display.aheadPath = path;
+  display.aheadStamp = stamp;
   return true;
 }
 

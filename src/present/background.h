@@ -17,4 +17,9 @@ namespace ks {
 bool LoadBackground(EngineState& state, Surface& target, const char* fileName,
                     std::string* error = nullptr);
 
+// Reads and decodes the picture file `fileName` ahead of its "@G", for the
+// next load of the background to take (any load takes or drops it). False,
+// and nothing kept, when the file does not load.
+bool ReadPictureAhead(EngineState& state, const char* fileName);
+
 }  // namespace ks
