@@ -1,6 +1,8 @@
 // kamishibai: plays a story in a window of its own, full screen or not, with
 // the keyboard and the mouse. The reader's settings (the window, the volume,
 // auto mode's pace) are kept between runs.
+#include <unistd.h>
+
 #include <csignal>
 #include <clocale>
 #include <cstdio>
@@ -135,7 +137,9 @@ std::string WindowTitle(const std::string& root) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int Play(int argc, char** argv) {
   ks::UseMachine(&ks::Desktop());  // this program's files and fonts are the desktop's
   ks::SdlPlatform::PrepareProcess();  // before any thread starts
   ks::Trace("main");
@@ -270,12 +274,23 @@ int main(int argc, char** argv) {
     writeMarks(false);
   }
   writeMarks(true);
-  // Every way out the reader takes keeps the place; a story that ended by
-  // itself leaves it.
-  if (std::string why; !ks::KeepPlace(state, &why)) ks::Report("the place was not kept: " + why);
   ks::ShutDown(state);
-  platform.Close();  // the window goes at once; the writes finish after it
-  save();            // the window's size and place as they were last
+  platform.Close(/*processEnding=*/true);  // the window goes at once; the writes finish after it
+  // Every way out the reader takes keeps the place (the last page shown, as
+  // the state still holds it); a story that ended by itself leaves it.
+  if (std::string why; !ks::KeepPlace(state, &why)) ks::Report("the place was not kept: " + why);
+  save();  // the window's size and place as they were last
   writer.Finish();
   return 0;
+}
+
+}  // namespace
+
+// Everything written, the process ends at once: the sound card, left open
+// and silent by Close(true), is the system's to let go, and no library's
+// clean-up at exit runs under SDL's sound thread.
+int main(int argc, char** argv) {
+  const int status = Play(argc, argv);
+  std::fflush(nullptr);
+  _exit(status);
 }

@@ -554,7 +554,7 @@ void MixerAudio::OpenDevice(uint32_t noticeEvent) {
   }
 }
 
-void MixerAudio::CloseDevice() {
+void MixerAudio::CloseDevice(bool leaving) {
   if (!open_) {
     sounds_.clear();
     return;
@@ -565,14 +565,19 @@ void MixerAudio::CloseDevice() {
     gThread.stopping = true;
   }
   gWake.notify_all();
-  gThread.thread.join();
+  gThread.thread.join();  // every sound halted and freed
+  open_ = false;
   if (std::exchange(gThread.cardUp, false)) {
     gMix.HookMusicFinished(nullptr);
     gMix.ChannelFinished(nullptr);
+    if (leaving) {
+      SDL_PauseAudio(1);  // once it returns, SDL_mixer is never called again
+      leftOpen_ = true;
+      return;
+    }
     gMix.CloseAudio();
   }
   if (gMix.handle) gMix.Quit();
-  open_ = false;
 }
 
 PlaybackNotice MixerAudio::NoticeOf(const void* sdlEvent) {

@@ -27,7 +27,13 @@ class MixerAudio : public AudioDevice {
   // asked to play starts now, from its beginning. The card itself opens with
   // the first sound and rests after kCardRestMs of silence (CardRest).
   void OpenDevice(uint32_t noticeEvent);
-  void CloseDevice();
+  // Lets every sound go and closes the card. `leaving`: the process ends
+  // next, so the card is only silenced (paused, no sound left on it) and
+  // left open for the process's end to let go: closing it waits while SDL
+  // plays out two more buffers, some fifty milliseconds nobody would hear.
+  void CloseDevice(bool leaving = false);
+  // Whether CloseDevice(true) left the card open.
+  bool CardLeftOpen() const { return leftOpen_; }
 
   // Reads a notice event back.
   static PlaybackNotice NoticeOf(const void* sdlEvent);
@@ -63,6 +69,7 @@ class MixerAudio : public AudioDevice {
 
   bool open_ = false;
   bool tried_ = false;  // OpenDevice was called
+  bool leftOpen_ = false;  // CloseDevice(true) left the card to the process's end
   // Before the device is open: what each channel was last asked to play.
   struct Waiting {
     DeviceId device = kNoDevice;

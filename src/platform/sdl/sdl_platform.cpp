@@ -220,7 +220,7 @@ void SdlPlatform::SetTitle(const std::string& title) {
   if (window_) SDL_SetWindowTitle(window_, title.c_str());
 }
 
-void SdlPlatform::Close() {
+void SdlPlatform::Close(bool processEnding) {
   if (waker_.joinable()) {
     const char stop = 0;
     if (write(wakeStop_[1], &stop, 1) == 1) waker_.join();
@@ -232,8 +232,12 @@ void SdlPlatform::Close() {
   pads_.clear();
   if (window_) SDL_DestroyWindow(window_);
   window_ = nullptr;
-  audio_.CloseDevice();
-  if (SDL_WasInit(0)) SDL_Quit();
+  audio_.CloseDevice(processEnding);
+  if (audio_.CardLeftOpen()) {
+    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER);
+  } else if (SDL_WasInit(0)) {
+    SDL_Quit();
+  }
 }
 
 bool SdlPlatform::TakeModeChanged() { return std::exchange(modeChanged_, false); }

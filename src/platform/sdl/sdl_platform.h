@@ -44,7 +44,10 @@ class SdlPlatform : public Platform, public Clipboard {
   // Names the window (UTF-8), in the task bar and the window switcher.
   void SetTitle(const std::string& title);
   // Closes the window, then the sound card; the desktop is as it was.
-  void Close();
+  // `processEnding`: the card is only silenced, and SDL's sound left for the
+  // process's end to let go (the process must then end with _exit, which
+  // runs no library's clean-up while SDL's sound thread still turns).
+  void Close(bool processEnding = false);
   // Whether the reader switched between full screen and a window since the
   // last call.
   bool TakeModeChanged();
