@@ -1,6 +1,4 @@
-// The reader's place: slots written beside DATA/save.txt, their pictures, a
-// folder that refuses them, and going back to any earlier stop of random
-// stories, which must then play on exactly as the first time.
+// The reader's place: slots, their pictures, a folder refusing them, going back in random stories.
 #include <sys/stat.h>
 
 #include <chrono>
@@ -27,8 +25,7 @@ class Place : public test::FrameTest {
   std::string Slot(const char* name) { return story_.Read(std::string("slots/") + name); }
 };
 
-// Pictures behind the text make the thumbnail's averaging visible: stripes
-// one pixel wide average to grey, a wrong block or rounding shows at once.
+// Stripes one pixel wide behind the text: a wrong block or rounding in the thumbnail shows.
 TEST_F(Place, SlotsHoldWhatTheMenuSavesAndAPictureOfTheScreen) {
   Image stripes{640, 480, {}};
   for (int y = 0; y < 480; ++y) {
@@ -86,8 +83,7 @@ TEST_F(Place, SlotsHoldWhatTheMenuSavesAndAPictureOfTheScreen) {
   EXPECT_FALSE(fs::exists(story_.Path("slots/1.sav")));
 }
 
-// The place kept on quit: the last page shown, not the choice list; a story
-// that ends by itself leaves it.
+// The place kept on quit is the last page, not a choice list; a story that ended keeps none.
 TEST_F(Place, TheAutoSlotKeepsTheLastPageUnlessTheStoryEndedAndF9TakesTheNewest) {
   Start("@Rzero@E@Rone@E@Rtwo@Cyes,1,no,2,@\n@S1\n@Rthree@E@Z\n@S2\n@Rfour@E");
   ASSERT_TRUE(Frames(". W . E . E ."));  // a quick save on page zero; the choice list after page one

@@ -1,5 +1,4 @@
-// The save file and the sound channels: what reaches the disk and the audio
-// device, byte for byte and call for call.
+// The save file and sound channels: what reaches the disk and the audio device.
 #include <cstring>
 #include <filesystem>
 
@@ -162,8 +161,7 @@ TEST_F(Sound, MissingFilesWindowsNamesAndNoDevice) {
   EXPECT_EQ(state_.sound.bgmChannel.playing, 1u);
 }
 
-// The replay's audio has no sound card: a WAV lasts as long as its header
-// says, anything else never ends, and a stop is never a completion.
+// The replay's audio: a WAV lasts as its header says, others never end, a stop never completes.
 TEST(SimulatedAudio, CompletesOnTimeOnTheVirtualClock) {
   TempStory story;
   story.Write("a.wav", test::WavBytes(100));

@@ -1,5 +1,4 @@
-// The script file, the label index and the interpreter, on tiny scripts whose
-// bytes make each rule visible; and where the files a story names are found.
+// The script file, label index and interpreter on tiny scripts; where a story's files are found.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,8 +62,7 @@ TEST(ScriptFile, FieldsAndNumbers) {
   for (const auto& [text, value] : numbers) EXPECT_EQ(AtolRule(text), value) << text;
 }
 
-// The scan steps one byte past every definition's comma, so a definition
-// that starts right there is skipped; stories rely on these positions.
+// The scan steps a byte past each definition's comma, skipping one that starts there.
 TEST(LabelIndex, PositionsAndTheDefinitionsTheScanSkips) {
   struct Case { const char* script; int label; uint32_t position; };
   const Case cases[] = {
@@ -233,9 +231,7 @@ TEST(StoryPath, WhenNothingMatchesTheFoldersThatDoAreKept) {
   EXPECT_EQ(story.Read("data/save.txt").size(), 1068u);
 }
 
-// A story's names are looked up through the machine, so a story held in
-// memory is found by the same rules as one on the disk: "\" as "/", any
-// case, a CP932 name as its UTF-8 spelling; a save written lands in memory.
+// A story in memory is looked up by the disk's rules, and a save lands in memory.
 TEST(StoryPathOverTheSeam, MemoryStoryFollowsTheLookupRules) {
   MemoryMachine memory;
   memory.Put("/s/DATA/Script.txt", {'@', 'R', 'a', '@', 'E'});

@@ -78,6 +78,18 @@ std::string PageString(const EngineState& state) {
   return std::string(state.page.pageText, strnlen(state.page.pageText, sizeof state.page.pageText));
 }
 
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  while (n-- > 0) out += s;
+  return out;
+}
+
+std::string Pages(int n) {
+  std::string script;
+  for (int i = 1; i <= n; ++i) script += "@Rp" + std::to_string(i) + "@E";
+  return script;
+}
+
 bool WithFullDisk(size_t bytes, const std::function<bool()>& write) {
   std::signal(SIGXFSZ, SIG_IGN);
   rlimit old{};
