@@ -44,8 +44,7 @@ TEST_F(Aids, BacklogGoesBackAndReturnsToThePageExactlyWithoutMovingTheStory) {
   EXPECT_EQ(state_.reader.backlog.front(), "p46");
   ASSERT_TRUE(Frames("S B"));  // not in the menu
   EXPECT_EQ(state_.reader.backlogShown, -1);
-  // Each page of the backlog is drawn as it showed: page k's one line stands
-  // k lines down, there and in the backlog.
+  // Each page of the backlog is drawn as it showed: page k's one line stands k lines down, there and in the backlog.
   test::StoryPlayer lines;
   lines.Start("@Rp1@E@R\rp2@E@R\r\rp3@E@R\r\r\rp4@E");
   auto topLine = [&] {
@@ -234,8 +233,7 @@ TEST_F(Aids, WatchFilesReadMarksUnderTheScriptTheyBelongTo) {
 
 // Too many folders: the nearest first, one line; a file counts when closed.
 TEST(StoryWatchFolders, NearestFirstAndOnlyWhatIsWritten) {
-  // `folders` holds 300 folders, "0" to "299"; `leftOut` of the root, DATA,
-  // "z", the 300 and the folder holding them.
+  // `folders` holds 300 folders, "0" to "299"; `leftOut` of the root, DATA, "z", the 300 and the folder holding them.
   struct Case { const char* what; std::string folders, written; size_t leftOut; };
   for (const Case& c : {Case{"many beside DATA, named to sort before it", "", "DATA/Script.txt", 1 + 1 + 1 + 300 - 256},
                         Case{"many in one folder, another beside it", "0", "z/night.bmp", 1 + 1 + 1 + 1 + 300 - 256}}) {

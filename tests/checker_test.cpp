@@ -78,8 +78,7 @@ TEST(Check, EachFindingAtItsCause) {
        std::string(998, 'a') + "@Nb@Ec@R" + std::string(1000, 'd'),
        {{W, 1, 71, "wider than the text box"}, {E, 1, 1001, "the page passes 999 bytes here"},
         {W, 1, 1077, "wider than the text box"}, {E, 1, 2006, "the page passes 999 bytes here"}}},
-      // 35 full-width characters fit; "&&" draws one "&" and "&a" an
-      // underlined "a"; 70 half-width katakana fit.
+      // 35 full-width characters fit; "&&" draws one "&" and "&a" an underlined "a"; 70 half-width katakana fit.
       {"page lines as drawn",
        Repeat(kA, 35) + "\r\n" + Repeat(kA, 36) + "\r\n" + Repeat(kA, 34) + "&&&ab\r\n" + std::string(70, '\xb1') +
            "@N" + std::string(70, 'a') + "@E",
@@ -122,8 +121,7 @@ TEST(Check, EachFindingAtItsCause) {
       {"a CR alone in text", "a\rb", {{W, 1, 2, "carriage return alone"}}},
       {"lines with LF, as with CR LF", "text\nab@Gnone.bmp,\n@Bx\n",
        {{W, 1, 5, "bare line feed"}, {E, 2, 3, "not in the story folder"}, {W, 3, 1, "\"@B\""}}},
-      // Blank lines written on purpose, or a page cleared before it shows,
-      // are left alone.
+      // Blank lines written on purpose, or a page cleared before it shows, are left alone.
       {"a line of commands whose CR shows",
        "@Gbg.bmp,\r\ntext@E\r\n@E\r\nmore@E\r\n@Wbell.wav,\r\n@Rx@E\r\n@Gbg.bmp,\r\n\r\ntitle@E",
        {{W, 1, 10, "holds only commands"}, {W, 3, 3, "holds only commands"}}},

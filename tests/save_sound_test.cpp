@@ -12,16 +12,11 @@ namespace {
 
 using test::LoadedEngine;
 using test::PageString;
+using test::SavedFields;
 using test::TempStory;
 using Calls = std::vector<std::string>;
 
 const std::string kScript = "@Mtheme.ogg,first page@Esecond page, longer than the first@E@R2nd@E";
-
-// The fields a save holds, as one byte string, to compare states whole.
-std::string SavedFields(const EngineState& s) {
-  const SaveRecord r = MakeSaveRecord(s);
-  return std::string(reinterpret_cast<const char*>(&r), sizeof r);
-}
 
 TEST(SaveFile, LayoutByteForByte) {
   TempStory story;
@@ -75,8 +70,7 @@ TEST(SaveFile, LoadRestoresEverythingRestartsTheMusicAndMakesBadValuesSafe) {
   EXPECT_EQ(SavedFields(*s), current);
   EXPECT_EQ(s->screen.cursor, 2);
 
-  // Values no save could hold: lengths and names without their NUL, a
-  // position past the script.
+  // Values no save could hold: lengths and names without their NUL, a position past the script.
   std::vector<uint8_t> bytes(1068, 'A');
   const uint8_t huge[8] = {0xFF, 0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x01, 0x00};
   std::memcpy(bytes.data() + 60, huge, 8);

@@ -45,6 +45,7 @@ std::string Stderr(const std::function<void()>& run);
 
 // The page text up to its NUL; `s` `n` times; "@Rp1@E@Rp2@E..." up to p`n`.
 std::string PageString(const EngineState& state);
+std::string SavedFields(const EngineState& state);  // the save record of `state`, as bytes
 std::string Repeat(const std::string& s, int n);
 std::string Pages(int n);
 
