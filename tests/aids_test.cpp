@@ -1,5 +1,4 @@
-// The reading aids frame by frame: the backlog, skip, auto mode and the read
-// marks kept between runs.
+// The reading aids frame by frame: backlog, skip, auto mode, read marks, watch mode.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -14,12 +13,7 @@ namespace ks {
 namespace {
 
 using test::PageString;
-
-std::string Pages(int count, const std::string& after = "") {
-  std::string script;
-  for (int i = 1; i <= count; ++i) script += "@Rp" + std::to_string(i) + "@E";
-  return script + after;
-}
+using test::Pages;
 
 class Aids : public test::FrameTest {
  protected:
@@ -50,8 +44,7 @@ TEST_F(Aids, BacklogGoesBackAndReturnsToThePageExactlyWithoutMovingTheStory) {
   EXPECT_EQ(state_.reader.backlog.front(), "p46");
   ASSERT_TRUE(Frames("S B"));  // not in the menu
   EXPECT_EQ(state_.reader.backlogShown, -1);
-  // Each page of the backlog is drawn as it showed: page k's one line stands
-  // k lines down, there and in the backlog.
+  // Each page of the backlog is drawn as it showed: page k's one line stands k lines down, there and in the backlog.
   test::StoryPlayer lines;
   lines.Start("@Rp1@E@R\rp2@E@R\r\rp3@E@R\r\r\rp4@E");
   auto topLine = [&] {
@@ -164,8 +157,7 @@ TEST_F(Aids, AutoWaitsForTheTimeAndTheSoundsAndStopsAtAKey) {
   EXPECT_EQ(state_.reader.settings, start);
 }
 
-// Watch mode on real files: edits, replaces, deletes, a script empty or cut
-// mid-save, a page whose start is gone; each counts once its file is quiet.
+// Watch mode on real edits, renames, deletes, half-saved scripts and pages whose start is gone.
 TEST_F(Aids, WatchPlaysThePageAgainOverTheEditedStory) {
   Start("xx@S1\n@Rone@E@Rtwo@E");
   ASSERT_TRUE(Frames("E ."));
@@ -211,8 +203,7 @@ TEST_F(Aids, WatchPlaysThePageAgainOverTheEditedStory) {
   EXPECT_FALSE(watch.TakeChanges(&changed) && ReloadStory(state_, changed));
 }
 
-// After a reload the marks are the edited script's, under its own id; the
-// original's stay whole for the next time it is played.
+// After a reload marks go under the edited script's id; the original's stay whole.
 TEST_F(Aids, WatchFilesReadMarksUnderTheScriptTheyBelongTo) {
   state_.reader.keepReadMarks = true;
   const std::string original = Pages(3);
@@ -240,11 +231,9 @@ TEST_F(Aids, WatchFilesReadMarksUnderTheScriptTheyBelongTo) {
   }
 }
 
-// Too many folders: the story's and DATA/ first, then the nearest, with one
-// line; a file counts when closed, not while written.
+// Too many folders: the nearest first, one line; a file counts when closed.
 TEST(StoryWatchFolders, NearestFirstAndOnlyWhatIsWritten) {
-  // `folders` holds 300 folders, "0" to "299"; `leftOut` of the root, DATA,
-  // "z", the 300 and the folder holding them.
+  // `folders` holds 300 folders, "0" to "299"; `leftOut` of the root, DATA, "z", the 300 and the folder holding them.
   struct Case { const char* what; std::string folders, written; size_t leftOut; };
   for (const Case& c : {Case{"many beside DATA, named to sort before it", "", "DATA/Script.txt", 1 + 1 + 1 + 300 - 256},
                         Case{"many in one folder, another beside it", "0", "z/night.bmp", 1 + 1 + 1 + 1 + 300 - 256}}) {

@@ -7,6 +7,7 @@
 namespace ks {
 namespace {
 
+using test::Repeat;
 using test::TempStory;
 
 constexpr Severity E = Severity::kError;
@@ -14,12 +15,6 @@ constexpr Severity W = Severity::kWarning;
 
 struct Expected { Severity severity; uint32_t line, column; std::string part; /* of the message */ };
 struct Case { const char* what; std::string script; std::vector<Expected> want; };
-
-std::string Repeat(const std::string& s, int n) {
-  std::string out;
-  while (n-- > 0) out += s;
-  return out;
-}
 
 const std::string kA = "\x82\xa0";  // "あ", full width
 
@@ -42,8 +37,7 @@ void Expect(const TempStory& story, const Case& c) {
   }
 }
 
-// Each finding on the smallest script that shows it, in a story whose
-// pictures and sounds load but for a PNG named .bmp and a WAV of 0 channels.
+// Each finding on its smallest script; all files load but a PNG named .bmp and a 0-channel WAV.
 TEST(Check, EachFindingAtItsCause) {
   TempStory story;
   const std::vector<uint8_t> bmp = test::EncodeBmp(test::SolidImage(2, 2, 0x336699), 24);
@@ -84,8 +78,7 @@ TEST(Check, EachFindingAtItsCause) {
        std::string(998, 'a') + "@Nb@Ec@R" + std::string(1000, 'd'),
        {{W, 1, 71, "wider than the text box"}, {E, 1, 1001, "the page passes 999 bytes here"},
         {W, 1, 1077, "wider than the text box"}, {E, 1, 2006, "the page passes 999 bytes here"}}},
-      // 35 full-width characters fit; "&&" draws one "&" and "&a" an
-      // underlined "a"; 70 half-width katakana fit.
+      // 35 full-width characters fit; "&&" draws one "&" and "&a" an underlined "a"; 70 half-width katakana fit.
       {"page lines as drawn",
        Repeat(kA, 35) + "\r\n" + Repeat(kA, 36) + "\r\n" + Repeat(kA, 34) + "&&&ab\r\n" + std::string(70, '\xb1') +
            "@N" + std::string(70, 'a') + "@E",
@@ -128,8 +121,7 @@ TEST(Check, EachFindingAtItsCause) {
       {"a CR alone in text", "a\rb", {{W, 1, 2, "carriage return alone"}}},
       {"lines with LF, as with CR LF", "text\nab@Gnone.bmp,\n@Bx\n",
        {{W, 1, 5, "bare line feed"}, {E, 2, 3, "not in the story folder"}, {W, 3, 1, "\"@B\""}}},
-      // Blank lines written on purpose, or a page cleared before it shows,
-      // are left alone.
+      // Blank lines written on purpose, or a page cleared before it shows, are left alone.
       {"a line of commands whose CR shows",
        "@Gbg.bmp,\r\ntext@E\r\n@E\r\nmore@E\r\n@Wbell.wav,\r\n@Rx@E\r\n@Gbg.bmp,\r\n\r\ntitle@E",
        {{W, 1, 10, "holds only commands"}, {W, 3, 3, "holds only commands"}}},
@@ -139,9 +131,7 @@ TEST(Check, EachFindingAtItsCause) {
   for (const Case& c : cases) Expect(story, c);
 }
 
-// What new authors get wrong: a branch that runs on into the next one, a
-// choice list without label numbers, a file name mistyped. The story holds
-// night.bmp, owl.bmp and Pics/Sky.bmp.
+// New authors' mistakes: branches running on, choices without numbers, names mistyped.
 TEST(Check, NewAuthorsMistakesNamedWithWhatToDo) {
   TempStory story;
   const std::vector<uint8_t> bmp = test::EncodeBmp(test::SolidImage(2, 2, 0x336699), 24);
@@ -188,8 +178,7 @@ TEST(Check, NewAuthorsMistakesNamedWithWhatToDo) {
   EXPECT_EQ(SoundPlayProblem(bytes, 4, "a.mid", true, true), "");
 }
 
-// N lines of "@@S1" then "@S1": every line's definition is skipped, the last
-// one counts. (Once quadratic in N.)
+// N lines of "@@S1" then "@S1": each skipped, the last counts. (Once quadratic.)
 TEST(Check, HostileScriptOfSkippedDefinitions) {
   constexpr uint32_t kLines = 5000;
   TempStory story;
@@ -205,8 +194,7 @@ TEST(Check, HostileScriptOfSkippedDefinitions) {
   EXPECT_EQ(got.size(), kLines + 2) << "the page over 999 bytes, its line wider than the box";
 }
 
-// Full-width spaces before "S" on one line: every third byte an "@S", each
-// said up to the list's bound, the scan's last label 0 theirs. (Once quadratic.)
+// A line of full-width spaces before "S": each said up to the list's bound. (Once quadratic.)
 TEST(Check, HostileLineOfFullWidthSpacesBeforeS) {
   constexpr uint32_t kPairs = 12000;
   TempStory story;

@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# Every include points down: a file in src/ includes only headers of its own
-# folder or of folders before it in this order (README, "Layout"). And the
-# core (every folder before platform/) includes nothing of the machine: no
-# iconv, fontconfig, libpng, inotify, dlopen, threads, file status, and of
-# SDL only what decodes a bitmap.
-#   include_order_test.sh SOURCE_DIR
+# Every include in src/ points down the order below (README, "Layout"), and the core
+# includes nothing of the machine.   include_order_test.sh SOURCE_DIR
 set -euo pipefail
 order=(core present sound save script reader engine platform)
 rank() {

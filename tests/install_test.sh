@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# What a user gets from installing Kamishibai, checked from the outside:
-#   install_test.sh tree BUILD VERSION     `cmake --install --prefix` into a
-#       temporary folder (files, --version, the tools on the demo, --demo,
-#       manual pages, desktop entry, AppStream data, icons);
-#   install_test.sh package BUILD VERSION  the Debian package CPack makes, never
-#       installed here (fields, files and modes, lintian).
-# KS_CMAKE and KS_CPACK name the build's cmake and cpack. Exits non-zero on
-# the first failure, saying what failed.
+# What a user gets from installing Kamishibai, from the outside; stops at the first failure.
+#   install_test.sh tree BUILD VERSION     `cmake --install` into a temporary folder
+#   install_test.sh package BUILD VERSION  the Debian package CPack makes (not installed)
+# KS_CMAKE and KS_CPACK name the build's cmake and cpack.
 set -euo pipefail
 mode=$1 build=$(cd "$2" && pwd) version=$3
 tmp=$(mktemp -d)
@@ -18,8 +14,7 @@ fail() {
 # SDL's libraries leave blocks behind at exit in the sanitizer build.
 export ASAN_OPTIONS=detect_leaks=0
 
-# Every file installed, relative to the prefix. The demo is its own files
-# only: never a save that a play of build/demo left there.
+# Every file installed, relative to the prefix: the demo never with a save from build/demo.
 expected_files() {
   local size
   printf '%s\n' bin/kamishibai bin/kamishibai-check bin/kamishibai-replay \
@@ -36,8 +31,7 @@ expected_files() {
   done
 }
 
-# The player as a desktop starts it: no display here, so it stops at opening
-# one, after reading its command line. Prints its stderr; its exit status is $?.
+# The player with no display: it stops at opening one. Prints its stderr; status in $?.
 player_without_display() {
   env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$@" 2>&1 >/dev/null
 }
@@ -51,8 +45,7 @@ replay() {
 
 check_tree() {
   local p=$tmp/prefix
-  # All of it, named as a component so that its list of files goes to
-  # install_manifest_Unspecified.txt, not over the reader's own install's.
+  # As a component, so that its manifest does not go over the reader's own install's.
   "${KS_CMAKE:-cmake}" --install "$build" --prefix "$p" --component Unspecified >/dev/null
   command -v rsvg-convert >/dev/null || echo "note: rsvg-convert (librsvg2-bin) is missing: no PNG icons" >&2
   diff -u <(expected_files | sort) <(cd "$p" && find . \( -type f -o -type l \) | sed 's|^\./||' | sort) ||
@@ -64,9 +57,7 @@ check_tree() {
     [ "$out" = "$prog $version" ] || fail "$prog --version prints '$out', not '$prog $version'"
   done
 
-  # The installed checker and replay tool on the installed demo, from any
-  # folder: the demo checks clean, and plays to the town's page exactly as
-  # the build's replay plays build/demo (copied without any save).
+  # The installed demo checks clean and plays as build/demo (copied without its save) does.
   local demo=$p/share/kamishibai/demo
   out=$(cd / && "$p/bin/kamishibai-check" -C "$demo") || fail "kamishibai-check on the installed demo exits with $?: $out"
   if grep -E ': (error|warning): ' <<<"$out"; then fail "the installed demo does not check clean"; fi
@@ -82,15 +73,13 @@ check_tree() {
     cmp "$tmp/installed-$out" "$tmp/built-$out" || fail "the installed demo plays unlike build/demo ($out)"
   done
 
-  # What came with the player is never written, even by root: the menu's
-  # save in the installed demo fails and says so; the build's demo saves.
+  # The installed demo is never written, even by root: its menu save fails and says so.
   for run in installed built; do replay $run --input ". S . E ." --shot "5=$tmp/$run-save.png"; done
   [ -e "$demo/DATA/save.txt" ] && fail "the menu saved into the installed demo"
   [ -e "$tmp/built-demo/DATA/save.txt" ] || fail "the menu did not save into a copy of the demo"
   cmp -s "$tmp/installed-save.png" "$tmp/built-save.png" && fail "the failed save looks like a save"
 
-  # --demo finds the demo beside the program, installed or in the build
-  # folder, and says so plainly when a lone copy of the program has none.
+  # --demo finds the demo beside the program, installed or built, and says when there is none.
   for prog in "$p/bin/kamishibai" "$build/bin/kamishibai"; do
     out=$(player_without_display "$prog" --demo) && status=0 || status=$?
     [ $status = 1 ] && grep -q "cannot open the display" <<<"$out" ||
@@ -100,8 +89,7 @@ check_tree() {
   out=$(player_without_display "$tmp/lonely/kamishibai" --demo) && status=0 || status=$?
   [ $status = 1 ] && grep -q "no demo story" <<<"$out" || fail "a lone player's --demo says (status $status): $out"
 
-  # Manual pages: whatis finds each, groff and mandoc find nothing to warn of,
-  # and every option a program's --help lists is in its page.
+  # Manual pages: whatis finds each, groff and mandoc do not warn, each --help option is there.
   local page name text
   for page in "$p"/share/man/man*/*.gz; do
     name=$(basename "$page" | sed -E 's/\.[0-9]\.gz$//')
@@ -122,16 +110,14 @@ check_tree() {
     done
   done
 
-  # The desktop entry: valid; named, like the window's class, after the
-  # program it starts, which takes a story folder or script.
+  # The desktop entry: valid, and named like the window's class after the program it starts.
   local entry=$p/share/applications/kamishibai.desktop
   out=$(desktop-file-validate "$entry" 2>&1) && [ -z "$out" ] || fail "desktop-file-validate: $out"
   grep -qx 'Exec=kamishibai %f' "$entry" || fail "the desktop entry does not start bin/kamishibai with a file"
   grep -qx 'StartupWMClass=kamishibai' "$entry" || fail "the desktop entry's window class is not kamishibai"
   grep -qx 'Categories=Game;' "$entry" || fail "the desktop entry is not in the Game category"
 
-  # AppStream: the file as Debian's tools validate it, and the tree it is
-  # in (the desktop entry it launches, the icon); its latest release is this one.
+  # AppStream: the file and its tree valid to Debian's tools; its latest release this one.
   local metainfo=$p/share/metainfo/io.github.kamishibai.kamishibai.metainfo.xml
   out=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli validate: $out"
   out=$(appstreamcli validate-tree --no-net "$p" 2>&1) || fail "appstreamcli validate-tree: $out"
@@ -158,8 +144,7 @@ check_package() {
   deb=$tmp/package/kamishibai_${version}_$arch.deb
   [ -f "$deb" ] || fail "cpack made no $(basename "$deb"): $(ls "$tmp/package")"
 
-  # dpkg-shlibdeps found the libraries the programs link (with the versions
-  # their symbols need), and the font the pages are drawn with is asked for.
+  # The libraries the programs link (versioned by dpkg-shlibdeps) and the font are asked for.
   [ "$(dpkg-deb --field "$deb" Package)" = kamishibai ] || fail "the package is not named kamishibai"
   [ "$(dpkg-deb --field "$deb" Version)" = "$version" ] || fail "the package's version is not $version"
   local depends lib
@@ -170,8 +155,7 @@ check_package() {
   done
   dpkg-deb --info "$deb" >/dev/null || fail "dpkg-deb --info cannot read the package"
 
-  # The same files as `cmake --install`, under /usr, owned by root, programs
-  # executable and nothing else.
+  # The same files as `cmake --install` under /usr, owned by root, only programs executable.
   dpkg-deb --contents "$deb" >"$tmp/contents"
   diff -u <(expected_files | sed 's|^|usr/|' | sort) \
           <(awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' "$tmp/contents" | sort) ||

@@ -1,10 +1,7 @@
-// The reader's place: slots written beside DATA/save.txt, their pictures, a
-// folder that refuses them, and going back to any earlier stop of random
-// stories, which must then play on exactly as the first time.
+// The reader's place: slots, their pictures, a folder refusing them, going back in random stories.
 #include <sys/stat.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -27,8 +24,7 @@ class Place : public test::FrameTest {
   std::string Slot(const char* name) { return story_.Read(std::string("slots/") + name); }
 };
 
-// Pictures behind the text make the thumbnail's averaging visible: stripes
-// one pixel wide average to grey, a wrong block or rounding shows at once.
+// Stripes one pixel wide behind the text: a wrong block or rounding in the thumbnail shows.
 TEST_F(Place, SlotsHoldWhatTheMenuSavesAndAPictureOfTheScreen) {
   Image stripes{640, 480, {}};
   for (int y = 0; y < 480; ++y) {
@@ -47,8 +43,7 @@ TEST_F(Place, SlotsHoldWhatTheMenuSavesAndAPictureOfTheScreen) {
   Image thumb;
   std::string error;
   ASSERT_TRUE(test::ReadPng(story_.Path("slots/2.png"), &thumb, &error)) << error;
-  ASSERT_EQ(thumb.width * 4, 640);
-  ASSERT_EQ(thumb.height * 4, 480);
+  ASSERT_EQ(std::pair(thumb.width * 4, thumb.height * 4), std::pair(640, 480));
   int wrong = 0;
   for (int y = 0; y < thumb.height; ++y) {
     for (int x = 0; x < thumb.width; ++x) {
@@ -69,8 +64,7 @@ TEST_F(Place, SlotsHoldWhatTheMenuSavesAndAPictureOfTheScreen) {
   EXPECT_EQ(PageString(state_), "two longer");
   EXPECT_EQ(state_.screen.uiMode, kUiPage);
   EXPECT_EQ(state_.screen.loadedNotice, 1u);
-  const SaveRecord loaded = MakeSaveRecord(state_);
-  EXPECT_EQ(std::memcmp(&loaded, menu.data(), kSaveFileBytes), 0);
+  EXPECT_EQ(test::SavedFields(state_), menu);
 
   // A read-only folder: the failure shows, and every slot stays as it was.
   const std::string quick = Slot("quick.sav"), quickPng = Slot("quick.png");
@@ -86,24 +80,22 @@ TEST_F(Place, SlotsHoldWhatTheMenuSavesAndAPictureOfTheScreen) {
   EXPECT_FALSE(fs::exists(story_.Path("slots/1.sav")));
 }
 
-// The place kept on quit: the last page shown, not the choice list; a story
-// that ends by itself leaves it.
+// The place kept on quit is the last page, not a choice list; a story that ended keeps none.
 TEST_F(Place, TheAutoSlotKeepsTheLastPageUnlessTheStoryEndedAndF9TakesTheNewest) {
   Start("@Rzero@E@Rone@E@Rtwo@Cyes,1,no,2,@\n@S1\n@Rthree@E@Z\n@S2\n@Rfour@E");
   ASSERT_TRUE(Frames(". W . E . E ."));  // a quick save on page zero; the choice list after page one
   fs::last_write_time(story_.Path("slots/quick.sav"), fs::file_time_type::clock::now() - std::chrono::hours(1));
-  const SaveRecord one = [&] {
+  const std::string one = [&] {
     test::StoryPlayer other;
     other.story_.WriteScript(std::string(state_.script.scriptBuffer.begin(), state_.script.scriptBuffer.end()));
     other.Start();
     other.Frames(". E .");
-    return MakeSaveRecord(other.state_);
+    return test::SavedFields(other.state_);
   }();
   std::string error;
   ASSERT_TRUE(KeepPlace(state_, &error)) << error;
   const std::string kept = Slot("auto.sav");
-  ASSERT_EQ(kept.size(), kSaveFileBytes);
-  EXPECT_EQ(std::memcmp(kept.data(), &one, kSaveFileBytes), 0);
+  EXPECT_EQ(kept, one);
   EXPECT_EQ(PageAfter("L ."), "one") << "F9 takes the newer of the quick save and the place kept";
   EXPECT_FALSE(Frames("E . E . E . E .")) << "three, then the story quits by itself";
   ASSERT_TRUE(KeepPlace(state_, &error)) << error;

@@ -1,5 +1,4 @@
-// The real player in a real X server (Xvfb), driven by xdotool as a hand
-// would, its screen compared with the replay of the same keys.
+// The real player under Xvfb, driven by xdotool, its screen held to the replay.
 #include <sys/stat.h>
 
 #include <csignal>
@@ -27,20 +26,12 @@ namespace {
 
 using test::SleepMs;
 
-// "@RPage 1.@E" and on, and the replay's keys for `n` presses of Enter.
-std::string Pages(int n) {
-  std::string script;
-  for (int page = 1; page <= n; ++page) script += "@RPage " + std::to_string(page) + ".@E";
-  return script;
-}
-std::string Presses(int n) {
-  std::string keys = ".";
-  while (n-- > 0) keys += " E .";
-  return keys;
-}
+using test::Pages;
 
-// A player on an X screen of its own. Its settings, screenshots and saves
-// stay inside the story's throw-away folder.
+// The replay's keys for `n` presses of Enter.
+std::string Presses(int n) { return "." + test::Repeat(" E .", n); }
+
+// A player on an X screen of its own, its files inside the story's folder.
 class Player : public ::testing::Test {
  protected:
   void SetUp() override { StartX(640, 480); }
@@ -49,8 +40,7 @@ class Player : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(x_->Start(&error, width, height)) << error;
   }
-  // Starts the player with `args` (the story folder when none), from the
-  // folder above the story's.
+  // Starts the player with `args` (the story folder when none) from `launchDir_`.
   void Launch(std::vector<std::string> args = {}, const std::map<std::string, std::string>& env = {}) {
     std::map<std::string, std::string> all = {{"DISPLAY", x_->display()}, {"HOME", story_.root()},
                                               {"XDG_CONFIG_HOME", story_.Path("config")},
@@ -85,9 +75,8 @@ class Player : public ::testing::Test {
       std::filesystem::last_write_time(copy, std::filesystem::last_write_time(entry.path()));
     }
   }
-  // The replay of `keys` on the same story with the slots the player started
-  // with (so the mark that F9 goes on): what the screen must show.
-  Surface Replay(const std::string& keys, SaveRecord* record = nullptr) {
+  // The replay of `keys` with the slots the player started with: what the screen must show.
+  Surface Replay(const std::string& keys, std::string* record = nullptr) {
     test::StoryPlayer replay;
     std::error_code ec;  // a story file the replay may lack
     for (const char* file : {"DATA/Script.txt", "bands.bmp", "DATA/save.txt"}) {
@@ -97,32 +86,24 @@ class Player : public ::testing::Test {
     CopySlots(story_.Path("slots-at-start"), replay.state_.reader.place.slotsFolder);
     replay.Start();
     EXPECT_TRUE(replay.Frames(keys));
-    if (record) *record = MakeSaveRecord(replay.state_);
+    if (record) *record = test::SavedFields(replay.state_);
     return replay.state_.display.primarySurface;
   }
-  // How many pixels of the screen's `place` differ from the replay of `keys`
-  // scaled into it (where a scaled pixel may come from either neighbour); the
-  // rest of the screen must be black.
+  // Pixels of `place` unlike the replay of `keys` scaled into it (or a neighbour); the rest black.
   int DiffersFromReplay(const std::string& keys, Rect place = {0, 0, 640, 480}, Rect window = {0, 0, 1 << 16, 1 << 16}) {
     const Image shown = Screen();
     const Surface expected = Replay(keys);
     const int w = place.right - place.left, h = place.bottom - place.top;
+    const int r = w == 640 && h == 480 ? 0 : 1, side = 2 * r + 1;  // unscaled: exactly that pixel
     int differ = 0;
-    for (int y = 0; y < shown.height; ++y) {
-      for (int x = 0; x < shown.width; ++x) {
+    for (int y = window.top; y < std::min(shown.height, window.bottom); ++y) {
+      for (int x = window.left; x < std::min(shown.width, window.right); ++x) {
         const uint32_t pixel = shown.pixels[size_t(y) * size_t(shown.width) + size_t(x)];
-        if (x < window.left || y < window.top || x >= window.right || y >= window.bottom) continue;
-        if (x < place.left || y < place.top || x >= place.right || y >= place.bottom) {
-          differ += pixel != 0;
-          continue;
-        }
+        const bool inside = x >= place.left && y >= place.top && x < place.right && y < place.bottom;
         const int sx = (x - place.left) * 640 / w, sy = (y - place.top) * 480 / h;
-        const int r = w == 640 && h == 480 ? 0 : 1;  // unscaled: exactly that pixel
-        bool near = false;
-        for (int dy = -r; dy <= r && !near; ++dy) {
-          for (int dx = -r; dx <= r && !near; ++dx) {
-            near = expected.Row(std::clamp(sy + dy, 0, 479))[std::clamp(sx + dx, 0, 639)] == pixel;
-          }
+        bool near = !inside && pixel == 0;  // outside the picture: black
+        for (int d = 0; inside && !near && d < side * side; ++d) {
+          near = expected.Row(std::clamp(sy + d / side - r, 0, 479))[std::clamp(sx + d % side - r, 0, 639)] == pixel;
         }
         differ += !near;
       }
@@ -136,9 +117,10 @@ class Player : public ::testing::Test {
     EXPECT_TRUE(x_->Screenshot(&shown, &error)) << error;
     return shown;
   }
+  // Runs xdotool with `args`, then waits `thenMs`.
+  void Xdo(const std::string& args, int thenMs = 150) { x_->Run("xdotool " + args), SleepMs(thenMs); }
   void Click(int x, int y, int button = 1) {
-    x_->Run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click " + std::to_string(button));
-    SleepMs(150);
+    Xdo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click " + std::to_string(button));
   }
   // Escape; the exit status, which must come within `ms`.
   int Quit(int ms = 1000) {
@@ -160,8 +142,7 @@ class Player : public ::testing::Test {
   std::string launchDir_ = "/";
 };
 
-// Sixteen presses of one key faster than frames come each act in a frame of
-// their own: sixteen pages, sixteen pictures (a reader's key kept eight).
+// Presses faster than frames each act once: 16 pages, 16 pictures (a reader's key kept 8).
 TEST_F(Player, TappedQuickAndHeldKeysActOnceEachAndTheScreenIsTheReplays) {
   WriteStory(Pages(30));
   std::filesystem::create_directory_symlink(".", story_.Path("提灯の川"));
@@ -169,13 +150,9 @@ TEST_F(Player, TappedQuickAndHeldKeysActOnceEachAndTheScreenIsTheReplays) {
   for (int i = 0; i < 10; ++i) x_->Press("Return", 5, 120);  // taps of 5 ms, far shorter than a frame
   SleepMs(200);
   EXPECT_EQ(DiffersFromReplay(Presses(10)), 0) << "ten taps did not turn exactly ten pages";
-  std::string enters, shots;
-  for (int i = 0; i < 16; ++i) enters += " Return", shots += " F12";
-  x_->Run("xdotool key --delay 5" + enters);
-  SleepMs(1500);
+  Xdo("key --delay 5" + test::Repeat(" Return", 16), 1500);
   EXPECT_EQ(DiffersFromReplay(Presses(26)), 0) << "sixteen quick Enters did not turn sixteen pages";
-  x_->Run("xdotool key --delay 5" + shots);
-  SleepMs(1500);
+  Xdo("key --delay 5" + test::Repeat(" F12", 16), 1500);
   for (const char* key : {"Return", "space", "Down"}) x_->Press(key, 150, 100);  // held as a hand does
   SleepMs(200);
   EXPECT_EQ(DiffersFromReplay(Presses(26) + " E . S . D ."), 0);
@@ -183,22 +160,16 @@ TEST_F(Player, TappedQuickAndHeldKeysActOnceEachAndTheScreenIsTheReplays) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(story_.Path("Pictures/kamishibai")), {}), 16) << Log();
 }
 
-// A run that shows ten thousands pictures before its first page takes many
-// seconds; Escape ends it at once all the same.
+// A run of 100 000 pictures before the first page: Escape ends it at once all the same.
 TEST_F(Player, EscapeActsDuringALongRun) {
   story_.Write("a.bmp", test::EncodeBmp(test::SolidImage(640, 480, 0x336699), 24));
   story_.Write("b.bmp", test::EncodeBmp(test::SolidImage(640, 480, 0x996633), 24));
-  std::string script;
-  for (int i = 0; i < 50000; ++i) script += "@Ga.bmp,@Gb.bmp,";
-  story_.WriteScript(script + "page@E");
+  story_.WriteScript(test::Repeat("@Ga.bmp,@Gb.bmp,", 50000) + "page@E");
   Launch();
-  // The run decodes 100 000 pictures, over a minute: an exit within a few
-  // seconds, even in the sanitizer build on a busy machine, is Escape's.
-  EXPECT_EQ(Quit(5000), 0) << Log();
+  EXPECT_EQ(Quit(5000), 0) << Log();  // the run takes over a minute, even unsanitized
 }
 
-// SDL's disk driver writes 44.1 kHz 16-bit stereo as it plays: the left
-// channel's loudness at `hz` in each 50 ms (Goertzel), or overall at 0.
+// Of the disk driver's 44.1 kHz stereo: the left's loudness at `hz` (0: all) per 50 ms.
 std::vector<double> Loudness(const std::string& raw, double hz = 0) {
   const std::string bytes = test::ReadFile(raw);
   std::vector<double> loud;
@@ -235,15 +206,12 @@ TEST_F(Player, MusicLoopsPastItsLengthAndStopsOnD) {
 
   const std::vector<double> loud = Loudness(raw);
   ASSERT_GT(loud.size(), 20u) << "less than a second of sound was written";
-  // The file lasts 200 ms; it was heard far longer: it looped. After "@D",
-  // the last half second, it is silent.
+  // 200 ms of sound heard far longer: it looped; silent the last half second, after "@D".
   EXPECT_GE(std::count_if(loud.begin(), loud.end(), [](double l) { return l > 1000; }) * 50, 800);
   EXPECT_LT(*std::max_element(loud.end() - 10, loud.end()), 50);
 }
 
-// Skipping with Ctrl held through a fade, a choice taken and the title's
-// restart: the music is heard, a one-shot effect (2 kHz) and the page sound
-// (3 kHz) never; taken without Ctrl, the choice's effects are heard once.
+// Ctrl held through a fade, a choice and the title: music only; effects (2, 3 kHz) once, after.
 TEST_F(Player, SkippingPlaysNoEffectWhereverItsRunStarts) {
   story_.Write("tone.wav", test::WavBytes(200, 440));
   story_.Write("bell.wav", test::WavBytes(300, 2000));
@@ -270,8 +238,7 @@ TEST_F(Player, SkippingPlaysNoEffectWhereverItsRunStarts) {
 const char kChoiceStory[] =
     "@R1st page@E@RChoose:@E@R@Cfirst way,1,second way,2,@\n@S1\n@Rwent the first way@E@S2\n@Rthe second way@E";
 
-// window_width = 16384 took a gigabyte for the window's surface, and
-// window_x = 5000 put the window off the screen: both are fitted to it.
+// window_width = 16384 took a gigabyte, window_x = 5000 was off the screen: both are fitted.
 TEST_F(Player, TheMouseDoesWhatTheKeysDoAndF12KeepsThePictureInAWindowFittedToTheScreen) {
   WriteStory(kChoiceStory);
   story_.Write("config/kamishibai/settings.ini",
@@ -300,8 +267,7 @@ TEST_F(Player, TheMouseDoesWhatTheKeysDoAndF12KeepsThePictureInAWindowFittedToTh
   EXPECT_NE(Log().find(shots[0].string()), std::string::npos) << Log();
 }
 
-// Twice the size and a resized window place the picture by the same rule;
-// the mode and the volume survive a restart.
+// Twice the size and a resized window by one rule; the mode and volume survive a restart.
 TEST_F(Player, TwiceTheSizeAResizedWindowAndTheModeAndVolumeKept) {
   WriteStory(kChoiceStory);
   StartX(1280, 960);
@@ -327,8 +293,7 @@ TEST_F(Player, TwiceTheSizeAResizedWindowAndTheModeAndVolumeKept) {
   EXPECT_EQ(Quit(), 0) << Log();
 
   Launch({"--window", story_.root()});
-  x_->Run("xdotool search --class kamishibai windowmove 0 0 windowsize 1000 700");
-  SleepMs(400);
+  Xdo("search --class kamishibai windowmove 0 0 windowsize 1000 700", 400);
   // 1000 x 700 holds the picture 1.46 times: 933 x 700, centred.
   EXPECT_EQ(DiffersFromReplay(".", {33, 0, 966, 700}, {0, 0, 1000, 700}), 0);
   EXPECT_EQ(Quit(), 0) << Log();
@@ -339,23 +304,19 @@ TEST_F(Player, TheWheelTurnsTheBacklogAndCtrlSkipsWhatWasReadBefore) {
   WriteStory(Pages(40));
   Launch();
   for (int i = 0; i < 10; ++i) x_->Press("Return", 5, 80);
-  x_->Run("xdotool click 4");  // wheel up: the page before
-  SleepMs(150);
+  Xdo("click 4");  // wheel up: the page before
   EXPECT_EQ(DiffersFromReplay(tenPresses + " B ."), 0);
-  x_->Run("xdotool click 5 click 5");  // down twice: past the newest, closed
-  SleepMs(150);
+  Xdo("click 5 click 5");  // down twice: past the newest, closed
   EXPECT_EQ(DiffersFromReplay(tenPresses), 0);
   EXPECT_EQ(Quit(), 0) << Log();
 
   Launch();  // pages 1 to 11 were read
-  x_->Run("xdotool keydown Control_L sleep 1 keyup Control_L");
-  SleepMs(150);
+  Xdo("keydown Control_L sleep 1 keyup Control_L");
   EXPECT_EQ(DiffersFromReplay(tenPresses + " E ."), 0) << "Ctrl did not stop at page 12";
   EXPECT_EQ(Quit(), 0) << Log();
 }
 
-// The place is the reader's: after a quick save or an Escape on a page, a
-// new start shows that F9 goes on, and F9 shows that very page again.
+// After a quick save or an Escape on a page, F9 after a new start shows that page again.
 TEST_F(Player, F9AfterARestartGoesOnFromAQuickSaveOrWhereEscapeLeft) {
   WriteStory(Pages(12));
   Launch();
@@ -369,8 +330,7 @@ TEST_F(Player, F9AfterARestartGoesOnFromAQuickSaveOrWhereEscapeLeft) {
   x_->Press("F9", 150, 100);
   x_->Press("Return", 150, 150);  // the loaded notice
   EXPECT_EQ(Screen().pixels, fourth) << "F9 after F5 and Escape";
-  for (int i = 0; i < 4; ++i) x_->Press("Return", 150, 80);
-  SleepMs(150);
+  for (int i = 0; i < 4; ++i) x_->Press("Return", 150, 120);
   const std::vector<uint32_t> eighth = Screen().pixels;
   EXPECT_EQ(Quit(), 0) << Log();
   Launch();
@@ -380,8 +340,7 @@ TEST_F(Player, F9AfterARestartGoesOnFromAQuickSaveOrWhereEscapeLeft) {
   EXPECT_EQ(Quit(), 0) << Log();
 }
 
-// Back through the backlog to the page of a choice list, the list shows
-// again, and its other row leads the other way.
+// Back through the backlog to a choice list, its other row leads the other way.
 TEST_F(Player, BackThroughTheBacklogToAChoiceTheOtherRowLeadsTheOtherWay) {
   WriteStory(kChoiceStory);
   Launch();
@@ -395,8 +354,7 @@ TEST_F(Player, BackThroughTheBacklogToAChoiceTheOtherRowLeadsTheOtherWay) {
   EXPECT_EQ(Quit(), 0) << Log();
 }
 
-// A hang-up, a TERM or an interrupt quits as Escape does, keeping the page in
-// the Auto slot: the very record the menu's save would write there.
+// HUP, TERM and INT keep in the Auto slot the very record the menu's save would write.
 TEST_F(Player, SignalsKeepThePlaceAsEscapeDoes) {
   WriteStory(Pages(8));
   const int signals[] = {SIGTERM, SIGHUP, SIGINT};
@@ -408,23 +366,18 @@ TEST_F(Player, SignalsKeepThePlaceAsEscapeDoes) {
     int status = -1;
     ASSERT_TRUE(player_.Wait(2000, &status)) << "signal " << signals[i];
     EXPECT_EQ(status, 0) << Log();
-    SaveRecord record;
+    std::string record;
     Replay(Presses(i + 1), &record);
-    const std::string kept = test::ReadFile(Slots() + "/auto.sav");
-    ASSERT_EQ(kept.size(), kSaveFileBytes) << "signal " << signals[i];
-    EXPECT_EQ(std::memcmp(kept.data(), &record, kSaveFileBytes), 0) << "signal " << signals[i];
+    EXPECT_EQ(test::ReadFile(Slots() + "/auto.sav"), record) << "signal " << signals[i];
   }
 }
 
-// Slots are replaced whole: a player killed while it saves them, twenty
-// times, never leaves one that does not load or whose picture is damaged.
+// A player killed while it saves, twenty times, never leaves a damaged slot or picture.
 TEST_F(Player, SlotsOfAKilledPlayerAlwaysLoad) {
   WriteStory(Pages(300));
-  std::string keys;
-  for (int i = 0; i < 8; ++i) keys += " Return F5";
   for (int attempt = 0; attempt < 20; ++attempt) {
     Launch();
-    x_->Run("xdotool key --delay 5" + keys);
+    x_->Run("xdotool key --delay 5" + test::Repeat(" Return F5", 8));
     SleepMs(attempt * 37 % 500);
     player_.Kill();
   }
@@ -447,8 +400,7 @@ TEST_F(Player, SlotsOfAKilledPlayerAlwaysLoad) {
   EXPECT_EQ(slots, 1) << "the quick slot, and only it";
 }
 
-// The read marks are replaced whole or not at all: a player killed while it
-// skips, and writes them all the time, never leaves them damaged.
+// A player killed while it skips, writing its read marks all the time, never damages them.
 TEST_F(Player, ReadMarksOfAKilledPlayerAreNeverDamaged) {
   const std::string script = Pages(3000);
   WriteStory(script);
@@ -473,8 +425,7 @@ TEST_F(Player, ReadMarksOfAKilledPlayerAreNeverDamaged) {
   EXPECT_TRUE(marked) << "no read marks were ever written";
 }
 
-// What the player cannot keep, it says in a line and plays on. With no home
-// folder, .config, .cache and Pictures went into the working folder.
+// What it cannot keep it says in a line; with no HOME, files went into the working folder.
 TEST_F(Player, WhatThePlayerCannotKeepItSaysInALine) {
   WriteStory(kChoiceStory);
   std::filesystem::create_directory(story_.Path("here"));
@@ -487,8 +438,7 @@ TEST_F(Player, WhatThePlayerCannotKeepItSaysInALine) {
   EXPECT_FALSE(std::filesystem::exists(story_.Path("config")));
   EXPECT_NE(Log().find("kamishibai: there is no home folder (HOME is not set)"), std::string::npos) << Log();
 
-  // A save the disk refuses shows on the screen (the old save stays:
-  // Hostile.ReadOnlyAndLinkedSavesAreRespected).
+  // A save the disk refuses shows on the screen.
   launchDir_ = "/";
   story_.Write("DATA/save.txt", "old");
   std::filesystem::permissions(story_.Path("DATA/save.txt"), std::filesystem::perms(0444));
@@ -499,8 +449,7 @@ TEST_F(Player, WhatThePlayerCannotKeepItSaysInALine) {
   EXPECT_EQ(Quit(), 0) << Log();
   EXPECT_NE(Log().find("read-only"), std::string::npos) << Log();
 
-  // settings.ini a link to a FIFO: said once, and no settings are kept (the
-  // link and the FIFO stay: Hostile.ADeviceOrFifo...).
+  // settings.ini a link to a FIFO: said once, and no settings are kept.
   std::filesystem::remove_all(story_.Path("config"));
   std::filesystem::create_directories(story_.Path("config/kamishibai"));
   ASSERT_EQ(mkfifo(story_.Path("fifo").c_str(), 0644), 0);
@@ -515,9 +464,7 @@ TEST_F(Player, WhatThePlayerCannotKeepItSaysInALine) {
                        " is not a regular file: the settings are neither read nor kept\n");
 }
 
-// Speech through a stand-in that appends what it is given to a file, and the
-// clipboard: each page once, in order, as UTF-8 with its line breaks, and a
-// choice list's rows numbered. Without any voice, V says so once.
+// Speech (a script appending to a file) and clipboard get each page once as UTF-8; no voice: one line.
 TEST_F(Player, SpeechAndTheClipboardGetEachPageOnceInOrder) {
   std::string script, expected;
   for (int page = 2; page <= 10; ++page) script += "@Rページ" + std::to_string(page) + "。@E";
@@ -546,8 +493,7 @@ TEST_F(Player, SpeechAndTheClipboardGetEachPageOnceInOrder) {
   EXPECT_EQ(log.rfind("kamishibai: no speech: ", 0), 0u) << log;
 }
 
-// The backdrop in its two kinds and the hidden text are the replay's; the
-// key that shows the text again does nothing else.
+// The two backdrops and the hidden text are the replay's; the key showing the text does no more.
 TEST_F(Player, TheBackdropAndTheHiddenTextAreTheReplays) {
   WriteStory(kChoiceStory);
   Launch();
@@ -570,9 +516,7 @@ TEST_F(Player, TheBackdropAndTheHiddenTextAreTheReplays) {
   EXPECT_NE(story_.Read("config/kamishibai/settings.ini").find("text_backdrop = outline"), std::string::npos);
 }
 
-// A gamepad through SDL's virtual joystick, plugged in while the story plays,
-// each button tapped and held: A turns a page and B opens the menu, and the
-// other way round with gamepad_swap_ab.
+// A virtual gamepad plugged in mid-story, tapped and held: A pages, B opens the menu, or swapped.
 TEST_F(Player, AGamepadConfirmsAndCancelsAndTheSettingSwapsItsButtons) {
   WriteStory(Pages(5));
   setenv("DISPLAY", x_->display().c_str(), 1);
@@ -610,7 +554,7 @@ TEST_F(Player, AGamepadConfirmsAndCancelsAndTheSettingSwapsItsButtons) {
     const auto confirm = swap ? SDL_CONTROLLER_BUTTON_B : SDL_CONTROLLER_BUTTON_A;
     press(confirm, 5);
     press(confirm, 150);
-    EXPECT_EQ(test::PageString(state), "Page 3.") << "swapped: " << swap;
+    EXPECT_EQ(test::PageString(state), "p3") << "swapped: " << swap;
     press(swap ? SDL_CONTROLLER_BUTTON_A : SDL_CONTROLLER_BUTTON_B, 150);
     EXPECT_TRUE(InMenu(state.screen)) << "swapped: " << swap;
     SDL_JoystickClose(pad);

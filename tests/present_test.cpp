@@ -1,5 +1,4 @@
-// Pictures: the fade, the bitmap decoder (with the public BMP Suite when it
-// is beside the repository) and the background loader.
+// Pictures: the fade, the bitmap decoder (and the BMP Suite when present), the loader.
 #include <iconv.h>
 
 #include <algorithm>
@@ -103,8 +102,7 @@ TEST(Background, PicturesAreDrawnUnscaledAtTheTopLeftOrNotAtAll) {
   EXPECT_EQ(bg.Row(479)[639], big.pixels[479 * 700 + 639]);
 }
 
-// The first page's picture is decoded while the display opens; the load
-// takes it only for the same file, unchanged since.
+// The picture read ahead while the display opens is taken only for that file unchanged.
 TEST(Background, APictureReadAheadIsTakenOnlyForThatFileUnchanged) {
   test::TempStory story;
   EngineState state;
@@ -126,8 +124,7 @@ TEST(Background, APictureReadAheadIsTakenOnlyForThatFileUnchanged) {
   EXPECT_FALSE(ReadPictureAhead(state, "missing.bmp"));
 }
 
-// The public BMP Suite, read from the shared test data when present. A
-// channel may differ by one in 16-bit files, where decoders round differently.
+// The BMP Suite, when present; 16-bit files may differ by one, as decoders round differently.
 TEST(BmpSuite, GoodFilesMatchTheirReferenceAndBadOnesAreRefusedOrDecodedSafely) {
   const std::string root = KS_SHARED_TESTDATA "/bmpsuite";
   if (!fs::exists(root + "/refmap.tsv")) GTEST_SKIP() << "no bmpsuite at " << root;
@@ -175,8 +172,7 @@ TEST(BmpSuite, GoodFilesMatchTheirReferenceAndBadOnesAreRefusedOrDecodedSafely) 
   EXPECT_NE(error.find("too large"), std::string::npos) << error;
 }
 
-// iconv, as the build machine has it, converting `bytes` whole; false when it
-// cannot.
+// iconv converting `bytes` whole; false when it cannot.
 bool Iconv(const char* to, const char* from, const std::string& bytes, std::string* out) {
   iconv_t cd = iconv_open(to, from);
   std::string buffer(bytes.size() * 4 + 4, '\0');
@@ -189,8 +185,7 @@ bool Iconv(const char* to, const char* from, const std::string& bytes, std::stri
   return ok;
 }
 
-// The core's CP932 table, made at build time, reads every code as iconv does,
-// and its conversions of names and messages agree with iconv's.
+// The CP932 table reads every code, and converts names and messages, as iconv does.
 TEST(Cp932Table, DecodesAsIconvDoes) {
   for (uint32_t code = 1; code <= 0xFFFF; ++code) {
     std::string bytes, utf32;

@@ -7,8 +7,7 @@
 
 namespace ks::test {
 
-// Reads any PNG as 0x00RRGGBB pixels (alpha dropped, grey and palettes
-// expanded, 16-bit channels cut to 8). Returns false with a reason.
+// Reads any PNG as 0x00RRGGBB (alpha dropped, 16-bit cut to 8); false with a reason.
 bool ReadPng(const std::string& path, Image* image, std::string* error);
 
 }  // namespace ks::test

@@ -1,5 +1,4 @@
-// What the player adds for its readers: settings, the mouse, the marks and
-// the help, and the player's command line.
+// What the player adds for its readers: settings, mouse, marks, help; its command line.
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -12,8 +11,7 @@
 #include "reader/settings.h"
 #include "support.h"
 
-// The browser build's own INI parser (src/platform/web/inih), linked here
-// under another name beside the desktop's libinih.
+// The browser build's INI parser, linked under another name beside the desktop's libinih.
 extern "C" int ks_web_ini_parse_stream(ini_reader reader, void* stream, ini_handler handler, void* user);
 
 namespace ks {
@@ -69,8 +67,7 @@ class Reader : public test::FrameTest {
   }
 };
 
-// The browser's INI parser reads every settings file as the desktop's
-// libinih does: the same calls, the same error line.
+// The browser's INI parser makes the desktop libinih's calls and error line.
 TEST(Settings, TheBrowsersParserReadsAsTheDesktopsDoes) {
   auto run = [](auto parse, std::string text) {
     std::string calls;
@@ -152,8 +149,7 @@ TEST_F(Reader, MarksShowForAWhileAndTheHelpSwallowsTheKeyThatClosesIt) {
   EXPECT_EQ(PageString(state_), "two");
 }
 
-// Each mark is whole on the screen and covers none of the page's lines,
-// even on a page written to its last line.
+// Each mark is whole on the screen and covers no line of a page written to its last line.
 TEST_F(Reader, MarksAreWholeAndCoverNoText) {
   std::string lines;
   for (int line = 0; line < 24; ++line) lines += "MMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMM\r";
@@ -189,8 +185,7 @@ struct ReadOutRecorder : Speech, Clipboard {
   std::vector<std::string> calls;
 };
 
-// Each run's page once, however alike two pages are; the page left under a
-// choice list not again; the choices numbered; the menu row by row.
+// Each run's page once, however alike; not the page under a choice list; choices numbered.
 TEST_F(Reader, SpeechAndTheClipboardReadEachThingOnceAsItComes) {
   Start("@Rtwo\r\nlines && &one@E@Rtwo\r\nlines && &one@E@Rlast@E@Cx,1,y,2,@\n@S1\n@Rone@E@S2\n@Rtwo@E");
   ReadOutRecorder out;

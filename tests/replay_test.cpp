@@ -1,6 +1,4 @@
-// The replay tool as its users run it, a separate process with arguments;
-// and the bundled demo story, played through every branch by the same walk
-// that scripts/demo pictures (demo/walkthrough.txt).
+// The replay tool as a process; the demo played through every branch of demo/walkthrough.txt.
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -124,8 +122,7 @@ TEST_F(Demo, EveryBranchPlaysToTheEnd) {
   EXPECT_GE(platform_.audio().starts(AudioChannel::kOneShotEffect), 2);
 }
 
-// The manual page names every key and mouse action of the help's table, which
-// --help and the F1 screen are written from.
+// The manual page names every key and mouse action of the help's table.
 TEST(ManualPage, NamesEveryKeyAndMouseAction) {
   std::string page = ReadFile(KS_SOURCE_DIR "/dist/man/kamishibai.6");
   for (size_t at; (at = page.find("\\-")) != std::string::npos;) page.replace(at, 2, "-");

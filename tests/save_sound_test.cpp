@@ -1,5 +1,4 @@
-// The save file and the sound channels: what reaches the disk and the audio
-// device, byte for byte and call for call.
+// The save file and sound channels: what reaches the disk and the audio device.
 #include <cstring>
 #include <filesystem>
 
@@ -13,16 +12,11 @@ namespace {
 
 using test::LoadedEngine;
 using test::PageString;
+using test::SavedFields;
 using test::TempStory;
 using Calls = std::vector<std::string>;
 
 const std::string kScript = "@Mtheme.ogg,first page@Esecond page, longer than the first@E@R2nd@E";
-
-// The fields a save holds, as one byte string, to compare states whole.
-std::string SavedFields(const EngineState& s) {
-  const SaveRecord r = MakeSaveRecord(s);
-  return std::string(reinterpret_cast<const char*>(&r), sizeof r);
-}
 
 TEST(SaveFile, LayoutByteForByte) {
   TempStory story;
@@ -76,8 +70,7 @@ TEST(SaveFile, LoadRestoresEverythingRestartsTheMusicAndMakesBadValuesSafe) {
   EXPECT_EQ(SavedFields(*s), current);
   EXPECT_EQ(s->screen.cursor, 2);
 
-  // Values no save could hold: lengths and names without their NUL, a
-  // position past the script.
+  // Values no save could hold: lengths and names without their NUL, a position past the script.
   std::vector<uint8_t> bytes(1068, 'A');
   const uint8_t huge[8] = {0xFF, 0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x01, 0x00};
   std::memcpy(bytes.data() + 60, huge, 8);
@@ -162,8 +155,7 @@ TEST_F(Sound, MissingFilesWindowsNamesAndNoDevice) {
   EXPECT_EQ(state_.sound.bgmChannel.playing, 1u);
 }
 
-// The replay's audio has no sound card: a WAV lasts as long as its header
-// says, anything else never ends, and a stop is never a completion.
+// The replay's audio: a WAV lasts as its header says, others never end, a stop never completes.
 TEST(SimulatedAudio, CompletesOnTimeOnTheVirtualClock) {
   TempStory story;
   story.Write("a.wav", test::WavBytes(100));

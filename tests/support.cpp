@@ -11,6 +11,7 @@
 #include <iterator>
 #include <map>
 
+#include "save/save_file.h"
 #include "script/label_index.h"
 #include "script/script_file.h"
 #include "platform/desktop/desktop_machine.h"
@@ -76,6 +77,23 @@ std::unique_ptr<EngineState> LoadedEngine(const TempStory& story, const std::str
 
 std::string PageString(const EngineState& state) {
   return std::string(state.page.pageText, strnlen(state.page.pageText, sizeof state.page.pageText));
+}
+
+std::string SavedFields(const EngineState& state) {
+  const SaveRecord record = MakeSaveRecord(state);
+  return std::string(reinterpret_cast<const char*>(&record), sizeof record);
+}
+
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  while (n-- > 0) out += s;
+  return out;
+}
+
+std::string Pages(int n) {
+  std::string script;
+  for (int i = 1; i <= n; ++i) script += "@Rp" + std::to_string(i) + "@E";
+  return script;
 }
 
 bool WithFullDisk(size_t bytes, const std::function<bool()>& write) {

@@ -1,5 +1,4 @@
-// What the tests share: story folders, engines, WAV and BMP files, and an
-// audio device that records what the core asks of it.
+// What the tests share: story folders, engines, WAV and BMP files, a recording audio device.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,8 +16,7 @@
 
 namespace ks::test {
 
-// A fresh folder under the system's temp folder, with DATA/ in it unless told
-// otherwise; removed with everything in it when the object goes.
+// A fresh temporary folder, with DATA/ unless told otherwise; removed when the object goes.
 class TempStory {
  public:
   explicit TempStory(bool withData = true);
@@ -40,29 +38,28 @@ class TempStory {
 // An engine whose story folder is `story`, with `script` loaded and indexed.
 std::unique_ptr<EngineState> LoadedEngine(const TempStory& story, const std::string& script);
 
-// The bytes of the file at `path` ("" when it cannot be read); bytes given
-// as hex digits ("4d54" is "MT"); what `run` writes on stderr.
+// The bytes of the file at `path` (or ""); bytes from hex ("4d54": "MT"); what `run` says on stderr.
 std::string ReadFile(const std::string& path);
 std::string Hex(const char* hex);
 std::string Stderr(const std::function<void()>& run);
 
-// The page text up to its NUL.
+// The page text up to its NUL; `s` `n` times; "@Rp1@E@Rp2@E..." up to p`n`.
 std::string PageString(const EngineState& state);
+std::string SavedFields(const EngineState& state);  // the save record of `state`, as bytes
+std::string Repeat(const std::string& s, int n);
+std::string Pages(int n);
 
-// Runs `write` as on a disk that is full after `bytes` bytes of any file;
-// returns what it returned.
+// Runs `write` as on a disk full after `bytes` bytes of any file; returns what it returned.
 bool WithFullDisk(size_t bytes, const std::function<bool()>& write);
 
 // A 44.1 kHz 16-bit mono WAV lasting `ms`: silence, or a sine of `toneHz`.
 std::string WavBytes(uint32_t ms, double toneHz = 0);
 
-// A Windows bitmap of `image` at 8 (palette from the image's colours), 16
-// (5 bits a channel), 24 or 32 bits a pixel, rows bottom-up or top-down.
+// A Windows bitmap of `image` at 8 (palette), 16 (x1r5g5b5), 24 or 32 bits, either row order.
 std::vector<uint8_t> EncodeBmp(const Image& image, int bitsPerPixel, bool topDown = false);
 Image SolidImage(int width, int height, uint32_t rgb);
 
-// Records every call as a line: "open music a.wav = 1", "play 1 notify",
-// "play 2", "stop 1", "close 1". A file opens when it exists.
+// Records calls as "open music a.wav = 1", "play 1 notify", "stop 1", "close 1"; files that exist open.
 class RecordingAudio : public AudioDevice {
  public:
   DeviceId Open(AudioChannel channel, const std::string& path) override;
@@ -76,8 +73,7 @@ class RecordingAudio : public AudioDevice {
   DeviceId next_ = 1;
 };
 
-// A whole story through the player's own start-up and main loop on the
-// headless platform, one processed frame at a time.
+// A whole story through the player's start-up and main loop, headless, a frame at a time.
 class StoryPlayer {
  public:
   // Writes `script` (unless empty) and starts the player on the story folder.

@@ -1,7 +1,5 @@
-// The player in a browser: each story published by scripts/web and played in
-// Debian's headless chromium with the replay tool's keys shows the replay's
-// picture at each checked frame, pixel for pixel; the save the page keeps is
-// the replay's, byte for byte, and loads on the desktop.
+// Each story published by scripts/web, played in headless chromium, shows the replay's frames
+// pixel for pixel; the save the page keeps is the replay's, byte for byte, and loads on the desktop.
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -25,9 +23,7 @@ std::string StateField(const std::string& stateFile, const std::string& field) {
   return at == std::string::npos ? "" : text.substr(at, text.find('\n', at) - at);
 }
 
-// Each story: what it holds, the keys, the frames checked. Sizes and colours
-// differ so that a picture drawn at the wrong place or in the wrong channel
-// order shows; the Shift-JIS text is drawn from the cut-down font.
+// Each story, its keys and frames checked; sizes and colours show a misplaced or swapped picture.
 struct WebCase {
   const char* name;
   std::function<void(const test::TempStory&)> make;

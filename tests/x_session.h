@@ -1,6 +1,4 @@
-// End-to-end tests drive the real player: an X server of their own (Xvfb on a
-// free display), keys pressed with xdotool as a hand would, and screenshots
-// read straight from the server.
+// End-to-end tests: an Xvfb of their own, keys through xdotool, screenshots from the server.
 #pragma once
 
 #include <sys/types.h>
