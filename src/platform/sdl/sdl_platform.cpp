@@ -11,6 +11,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <time.h>
 #include <unistd.h>
@@ -162,6 +163,11 @@ void SdlPlatform::PrepareProcess() {
   // task bars match.
   setenv("SDL_VIDEO_X11_WMCLASS", "kamishibai", 0);
   setenv("SDL_VIDEO_WAYLAND_WMCLASS", "kamishibai", 0);
+  // Blocks of 128 KiB and more (pictures, surfaces, sounds) are mapped for
+  // themselves and given back when freed, rather than kept in a heap that
+  // only grows: glibc would otherwise raise that bound to the largest block
+  // freed, and a decoded picture's buffers stay resident after it.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   // A line at a time, so that lines from two threads never mix.
   const int copy = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
   std::FILE* reports = copy >= 0 ? fdopen(copy, "w") : nullptr;
