@@ -75,8 +75,7 @@ void BeginStory(EngineState& state, Platform& platform) {
   state.sound.audio = &platform.Audio();
   ApplyVolume(state);
   RunStory(state);  // the first page is ready before the first frame
-  state.display.aheadPicture = Surface();  // a guess that missed
-  state.display.aheadPath.clear();
+  DropPictureAhead(state.display);  // a guess that missed
   PrepareSlots(state, platform.NowMs());
   Trace("first page run");
 }

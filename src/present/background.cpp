@@ -23,6 +23,16 @@ void BlitImage(Surface& target, const Image& image) {
   }
 }
 
+// Reads and decodes the picture file at `path`.
+bool ReadPicture(const std::string& path, Image* image, std::string* error) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, kMaxBitmapFileBytes, &bytes, error)) return false;
+  std::string why;
+  if (DecodeBmp(bytes.data(), bytes.size(), image, &why)) return true;
+  if (error) *error = "cannot load the picture " + path + ": " + why;
+  return false;
+}
+
 }  // namespace
 
 // A story that shows the same picture again and again (a run of "@G" before
@@ -39,23 +49,12 @@ bool LoadBackground(EngineState& state, Surface& target, const char* fileName, s
   const bool holdsIt = background && known && path == display.picturePath && stamp == display.pictureStamp &&
                        display.pictureGeneration == display.backgroundGeneration;
   const bool readAhead = background && known && path == display.aheadPath && stamp == display.aheadStamp;
-  Surface ahead = std::move(display.aheadPicture);
-  display.aheadPicture = Surface();
-  display.aheadPath.clear();
   Image image;
   if (!holdsIt && readAhead) {
-    image.width = ahead.width;
-    image.height = ahead.height;
-    image.pixels = std::move(ahead.pixels);
-  } else if (!holdsIt) {
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, kMaxBitmapFileBytes, &bytes, error)) return false;
-    std::string why;
-    if (!DecodeBmp(bytes.data(), bytes.size(), &image, &why)) {
-      if (error) *error = "cannot load the picture " + path + ": " + why;
-      return false;
-    }
+    image = {display.aheadPicture.width, display.aheadPicture.height, std::move(display.aheadPicture.pixels)};
   }
+  DropPictureAhead(display);
+  if (!holdsIt && !readAhead && !ReadPicture(path, &image, error)) return false;
   if (background) {
     SaveFrameBackground(display);  // a frame being composed keeps the old picture
     ++display.backgroundGeneration;
@@ -71,21 +70,20 @@ bool LoadBackground(EngineState& state, Surface& target, const char* fileName, s
 
 bool ReadPictureAhead(EngineState& state, const char* fileName) {
   DisplayState& display = state.display;
-  display.aheadPicture = Surface();
-  display.aheadPath.clear();
+  DropPictureAhead(display);
   const std::string path = StoryPath(state.storyRoot, fileName);
-  std::array<uint64_t, 5> stamp{};
-  std::vector<uint8_t> bytes;
   Image image;
-  if (!FileStamp(path, &stamp) || !ReadWholeFile(path, kMaxBitmapFileBytes, &bytes, nullptr)) return false;
-  std::string why;
-  if (!DecodeBmp(bytes.data(), bytes.size(), &image, &why)) return false;
+  if (!FileStamp(path, &display.aheadStamp) || !ReadPicture(path, &image, nullptr)) return false;
   display.aheadPicture.width = image.width;
   display.aheadPicture.height = image.height;
   display.aheadPicture.pixels = std::move(image.pixels);
   display.aheadPath = path;
-  display.aheadStamp = stamp;
   return true;
+}
+
+void DropPictureAhead(DisplayState& display) {
+  display.aheadPicture = Surface();
+  display.aheadPath.clear();
 }
 
 }  // namespace ks

@@ -21,5 +21,7 @@ bool LoadBackground(EngineState& state, Surface& target, const char* fileName,
 // next load of the background to take (any load takes or drops it). False,
 // and nothing kept, when the file does not load.
 bool ReadPictureAhead(EngineState& state, const char* fileName);
+// Lets a picture read ahead go (a guess that missed).
+void DropPictureAhead(DisplayState& display);
 
 }  // namespace ks
